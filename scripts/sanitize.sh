@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The sanitizer run: AddressSanitizer + UBSan with clang (fuzz targets included), then
+# ThreadSanitizer. Extra arguments go to both ctest runs (for example -LE e2e).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVELIN_SANITIZE=ON \
+  -DCMAKE_CXX_COMPILER=clang++
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -LE format "$@"
+
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVELIN_TSAN=ON \
+  -DCMAKE_CXX_COMPILER=clang++
+cmake --build build-tsan
+ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -LE 'fuzz' "$@"
