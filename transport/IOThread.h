@@ -1,0 +1,30 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "transport/ManualResetEvent.h"
+#include "transport/MyCriticalSection.h"
+
+// A restartable worker thread with a stop flag and a stop event. The base lock guards Start and
+// Stop and is held while Stop waits, so concurrent Start/Stop calls wait too.
+class IOThread : public MyCriticalSection {
+public:
+    IOThread() = default;
+    // Derived classes stop the thread in their own destructors, before their members go.
+    ~IOThread() override;
+
+    virtual bool Start();
+    virtual void Stop();
+    // The thread body; by default waits for the stop request. A body that ends on its own and
+    // wants its thread to end at once sets stopEvent itself.
+    virtual void Run();
+
+    std::atomic<bool> stopRequested{false};
+    ManualResetEvent stopEvent;
+    std::thread thread;
+
+private:
+    void ThreadEntry();
+};

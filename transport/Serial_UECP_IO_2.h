@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "transport/SIO_ConnectionParams.h"
+#include "transport/UECP_IO.h"
+
+// UECP over a serial port in raw 8N1 mode, opened exclusively. The I/O thread waits in poll()
+// for input together with the stop event; reads return at once; sends are written on the
+// caller's thread, bounded by sendTimeout. The port's previous settings are restored on close.
+class Serial_UECP_IO_2 : public UECP_IO {
+public:
+    explicit Serial_UECP_IO_2(FrameReader* reader);
+    ~Serial_UECP_IO_2() override;
+
+    UECP_IO_Error Open(const SIO_ConnectionParams& openParams);
+    void Run() override;
+    void Close(bool abortive) override;
+    UECP_IO_Error Send(const uint8_t* data, int32_t length) override;
+    int32_t WriteRaw(const uint8_t* data, int32_t length) override;
+    int32_t ReadRaw(uint8_t* buffer, int32_t capacity) override;
+    virtual void OnPeerClosed() {}
+
+    UECP_IO_Error OpenPort();
+
+    int portHandle = -1;
+    SerialLineSettings dcb;
+    uint16_t portNumber = 0;
+    std::string devicePath;
+
+private:
+    struct SavedSettings;
+    std::unique_ptr<SavedSettings> saved_;  // the port's settings before we opened it
+};

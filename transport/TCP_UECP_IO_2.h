@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "transport/TCP_ConnectionParams.h"
+#include "transport/UECP_IO.h"
+
+// UECP over one non-blocking IPv4 TCP connection. The I/O thread sleeps in poll() until the
+// socket is readable or closed, or the stop event is set; sends are written on the caller's
+// thread, bounded by sendTimeout.
+class TCP_UECP_IO_2 : public UECP_IO {
+public:
+    explicit TCP_UECP_IO_2(FrameReader* reader);
+    ~TCP_UECP_IO_2() override;
+
+    UECP_IO_Error Open(const TCP_ConnectionParams& openParams);
+    void Run() override;
+    void Close(bool abortive) override;
+    UECP_IO_Error Send(const uint8_t* data, int32_t length) override;
+    int32_t WriteRaw(const uint8_t* data, int32_t length) override;
+    int32_t ReadRaw(uint8_t* buffer, int32_t capacity) override;
+    virtual void OnPeerClosed() {}
+
+    UECP_IO_Error Connect();
+    void CloseSocket(bool abortive);
+
+    int sock = -1;
+    std::string host;
+    uint16_t port = 0;
+    uint32_t address = 0;  // network byte order
+};
