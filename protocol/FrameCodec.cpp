@@ -79,25 +79,36 @@ void BuildFrame(const UECPMessage& message, uint8_t sequenceCounter, uint8_t* de
     Stuff(work, n + kFrameOverhead, dest, destLength);
 }
 
-std::unique_ptr<FrameData> ParseFrame(const uint8_t* frame, int32_t length) {
-    if (frame == nullptr || length < kFrameOverhead || length > kMaxStuffedFrame) {
-        return std::make_unique<FrameData>();  // cannot hold a header and CRC: crcOk false
+bool UnstuffDelivered(const uint8_t* frame, int32_t length, uint8_t* work, int32_t& m) {
+    m = 0;
+    if (frame == nullptr || length <= 0 || length > kMaxStuffedFrame) {
+        return false;
     }
-    uint8_t work[kMaxStuffedFrame];
-    int32_t m = 0;
     Unstuff(frame, length, work, m);
+    return true;
+}
+
+std::unique_ptr<FrameData> FrameFromUnstuffed(const uint8_t* work, int32_t m, int32_t fieldLength) {
     if (m < kFrameOverhead) {
-        return std::make_unique<FrameData>();
+        return std::make_unique<FrameData>();  // no complete header and CRC: crcOk false
     }
-    const int32_t claimed = work[4];
-    auto parsed = std::make_unique<FrameData>(claimed);
-    const int32_t available = std::min(claimed, m - 5);
+    auto parsed = std::make_unique<FrameData>(fieldLength);
+    const int32_t available = std::min(fieldLength, m - 5);
     if (available > 0) {
         std::memcpy(parsed->bytes.get(), work + 5, static_cast<size_t>(available));
     }
     const uint16_t received = static_cast<uint16_t>((work[m - 3] << 8) | work[m - 2]);
     parsed->crcOk = CheckCrc(work + 1, m - 4, received);
     return parsed;
+}
+
+std::unique_ptr<FrameData> ParseFrame(const uint8_t* frame, int32_t length) {
+    uint8_t work[kMaxStuffedFrame];
+    int32_t m = 0;
+    if (!UnstuffDelivered(frame, length, work, m) || m < kFrameOverhead) {
+        return std::make_unique<FrameData>();
+    }
+    return FrameFromUnstuffed(work, m, work[4]);
 }
 
 std::string HexDump(const uint8_t* bytes, int32_t count, char separator, bool upperCase) {

@@ -34,4 +34,10 @@ void BuildFrame(const UECPMessage& message, uint8_t sequenceCounter, uint8_t* de
 // claimed size with the missing bytes zero.
 std::unique_ptr<FrameData> ParseFrame(const uint8_t* frame, int32_t length);
 
+// Building blocks of the parsers. UnstuffDelivered refuses what no assembler delivers (more than
+// 524 bytes). FrameFromUnstuffed takes `fieldLength` bytes from offset 5, zero past the frame,
+// and checks the CRC over whatever lies between start byte and CRC field.
+bool UnstuffDelivered(const uint8_t* frame, int32_t length, uint8_t* work, int32_t& m);
+std::unique_ptr<FrameData> FrameFromUnstuffed(const uint8_t* work, int32_t m, int32_t fieldLength);
+
 std::string HexDump(const uint8_t* bytes, int32_t count, char separator, bool upperCase);
