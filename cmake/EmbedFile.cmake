@@ -7,8 +7,6 @@ if(CMAKE_SCRIPT_MODE_FILE)
   string(LENGTH "${hex}" hex_length)
   math(EXPR size "${hex_length} / 2")
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-  # Sixteen bytes a line keep the generated file readable in a debugger.
-  string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){16})" "\\1\n    " bytes "${bytes}")
   file(WRITE "${OUTPUT}.tmp"
     "// Generated from ${INPUT}; do not edit.\n"
     "#include <cstddef>\n\n"
