@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "TempDirectory.h"
-#include "update/FirmwareFiles.h"
 #include "update/UpdateLog.h"
 
 namespace {
@@ -128,10 +127,6 @@ TEST(UpdateLog, ConcurrentWritersNeverInterleave) {
     }
     EXPECT_EQ(procedureLines, kLines);
     EXPECT_EQ(frameLines, kLines);
-}
-
-TEST(UpdateLog, DefaultPathLiesBesideTheProgram) {
-    EXPECT_EQ(UpdateLog::DefaultPath(), GetProgramDirectory() + "TarvelinLog.txt");
 }
 
 }  // namespace
