@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libboost-dev
+  libtinyxml-dev
 )
 
 missing=()

@@ -1,0 +1,55 @@
+#include "update/UpdateLog.h"
+
+#include "protocol/FrameCodec.h"
+#include "update/FirmwareFiles.h"
+
+UpdateLog::~UpdateLog() {
+    Close();
+}
+
+bool UpdateLog::Open(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+    path_ = path;
+    // Binary mode: the CR LF line ends are written by us, the same on every platform.
+    file_ = std::fopen(path.c_str(), "wbe");
+    return file_ != nullptr;
+}
+
+void UpdateLog::Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+}
+
+bool UpdateLog::IsOpen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return file_ != nullptr;
+}
+
+void UpdateLog::WriteLine(const std::string& text) {
+    const std::string line = text + "\r\n";
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file_ == nullptr) {
+        return;
+    }
+    std::fwrite(line.data(), 1, line.size(), file_);
+    std::fflush(file_);
+}
+
+void UpdateLog::WriteFrame(const uint8_t* data, int32_t length, int direction) {
+    WriteLine((direction != 0 ? "-> " : "<- ") + HexDump(data, length, ',', true));
+}
+
+std::string UpdateLog::Path() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return path_;
+}
+
+std::string UpdateLog::DefaultPath() {
+    return GetProgramDirectory() + kLogFileName;
+}
