@@ -13,6 +13,7 @@ bool IOThread::Start() {
     }
     stopEvent.Reset();
     stopRequested = false;
+    finished_ = false;
     try {
         thread = std::thread(&IOThread::ThreadEntry, this);
     } catch (const std::system_error&) {
@@ -28,6 +29,11 @@ void IOThread::Stop() {
     }
     stopRequested = true;
     stopEvent.Set();
+    if (thread.get_id() == std::this_thread::get_id()) {
+        // Asked from the body itself (a notification that closes): it cannot wait for its own
+        // end; the request makes it leave, and the next Stop from outside releases it.
+        return;
+    }
     thread.join();
 }
 
@@ -38,4 +44,5 @@ void IOThread::Run() {
 void IOThread::ThreadEntry() {
     Run();
     stopEvent.Wait(-1);
+    finished_ = true;
 }

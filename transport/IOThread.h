@@ -20,6 +20,9 @@ public:
     // The thread body; by default waits for the stop request. A body that ends on its own and
     // wants its thread to end at once sets stopEvent itself.
     virtual void Run();
+    // True once the thread body and its wait are over; the thread still needs Stop to be
+    // released.
+    bool Finished() const { return finished_; }
 
     std::atomic<bool> stopRequested{false};
     ManualResetEvent stopEvent;
@@ -27,4 +30,6 @@ public:
 
 private:
     void ThreadEntry();
+
+    std::atomic<bool> finished_{false};
 };

@@ -10,6 +10,8 @@
 // UECP over a serial port in raw 8N1 mode, opened exclusively. The I/O thread waits in poll()
 // for input together with the stop event; reads return at once; sends are written on the
 // caller's thread, bounded by sendTimeout. The port's previous settings are restored on close.
+// When the device goes away (hang-up, unplugged adapter) the I/O thread reports OnReadError()
+// once and its body ends, instead of waking for ever on a dead descriptor; Close still works.
 class Serial_UECP_IO_2 : public UECP_IO {
 public:
     explicit Serial_UECP_IO_2(FrameReader* reader);
@@ -31,6 +33,9 @@ public:
     std::string devicePath;
 
 private:
+    void ClosePort();
+
     struct SavedSettings;
     std::unique_ptr<SavedSettings> saved_;  // the port's settings before we opened it
+    bool readFailed_ = false;               // set by ReadRaw on the I/O thread
 };

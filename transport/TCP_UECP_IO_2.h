@@ -8,7 +8,8 @@
 
 // UECP over one non-blocking IPv4 TCP connection. The I/O thread sleeps in poll() until the
 // socket is readable or closed, or the stop event is set; sends are written on the caller's
-// thread, bounded by sendTimeout.
+// thread, bounded by sendTimeout. Each sent piece and each read of at most 256 bytes is shown to
+// the hooks.
 class TCP_UECP_IO_2 : public UECP_IO {
 public:
     explicit TCP_UECP_IO_2(FrameReader* reader);
@@ -29,4 +30,8 @@ public:
     std::string host;
     uint16_t port = 0;
     uint32_t address = 0;  // network byte order
+
+private:
+    // Set by ReadRaw when recv reports the peer's close, which ReadRaw itself returns as 0.
+    bool peerClosed_ = false;
 };
