@@ -14,9 +14,11 @@ bool IOThread::Start() {
     stopEvent.Reset();
     stopRequested = false;
     finished_ = false;
+    started_ = true;
     try {
         thread = std::thread(&IOThread::ThreadEntry, this);
     } catch (const std::system_error&) {
+        started_ = false;
         return false;
     }
     return true;
@@ -35,6 +37,7 @@ void IOThread::Stop() {
         return;
     }
     thread.join();
+    started_ = false;
 }
 
 void IOThread::Run() {

@@ -23,6 +23,9 @@ public:
     // True once the thread body and its wait are over; the thread still needs Stop to be
     // released.
     bool Finished() const { return finished_; }
+    // True from Start until Stop has released the thread; safe to ask from the thread itself,
+    // which may run before Start has stored its handle.
+    bool Started() const { return started_; }
 
     std::atomic<bool> stopRequested{false};
     ManualResetEvent stopEvent;
@@ -32,4 +35,5 @@ private:
     void ThreadEntry();
 
     std::atomic<bool> finished_{false};
+    std::atomic<bool> started_{false};
 };
