@@ -12,6 +12,8 @@
 // caller's thread, bounded by sendTimeout. The port's previous settings are restored on close.
 // When the device goes away (hang-up, unplugged adapter) the I/O thread reports OnReadError()
 // once and its body ends, instead of waking for ever on a dead descriptor; Close still works.
+// A class that derives from this one to override its notifications calls Stop() in its own
+// destructor, so the I/O thread never calls into a part of the object already destroyed.
 class Serial_UECP_IO_2 : public UECP_IO {
 public:
     explicit Serial_UECP_IO_2(FrameReader* reader);

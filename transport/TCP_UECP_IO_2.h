@@ -10,6 +10,8 @@
 // socket is readable or closed, or the stop event is set; sends are written on the caller's
 // thread, bounded by sendTimeout. Each sent piece and each read of at most 256 bytes is shown to
 // the hooks.
+// A class that derives from this one to override its notifications calls Stop() in its own
+// destructor, so the I/O thread never calls into a part of the object already destroyed.
 class TCP_UECP_IO_2 : public UECP_IO {
 public:
     explicit TCP_UECP_IO_2(FrameReader* reader);

@@ -90,6 +90,8 @@ public:
 class CountingSerial : public Serial_UECP_IO_2 {
 public:
     using Serial_UECP_IO_2::Serial_UECP_IO_2;
+    // The I/O thread calls our overrides: it must be gone before this part of us is.
+    ~CountingSerial() override { Stop(); }
     void OnReadError() override { ++readErrors; }
     void OnWriteError() override { ++writeErrors; }
     std::atomic<int> readErrors{0};
