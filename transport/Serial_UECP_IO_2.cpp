@@ -98,15 +98,18 @@ UECP_IO_Error Serial_UECP_IO_2::OpenPort() {
         return ERR_DEVICE_ALREADY_OPEN;
     }
     if (devicePath.empty() || dcb.speed == 0) {
+        openErrno = devicePath.empty() ? ENOENT : EINVAL;
         return ERR_CONNECT;
     }
     const int fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return ResultFromErrno(errno, true);
+        openErrno = errno;
+        return ResultFromErrno(openErrno, true);
     }
     auto saved = std::make_unique<SavedSettings>();
     termios wanted{};
     termios actual{};
+    errno = 0;  // a line that refuses our settings sets none
     // flock also holds against root, for whom TIOCEXCL is no barrier.
     bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
               tcgetattr(fd, &saved->settings) == 0;
@@ -121,13 +124,15 @@ UECP_IO_Error Serial_UECP_IO_2::OpenPort() {
         }
     }
     if (!ok) {
-        const UECP_IO_Error result = ResultFromErrno(errno, true);
+        openErrno = errno != 0 ? errno : EINVAL;
+        const UECP_IO_Error result = ResultFromErrno(openErrno, true);
         ioctl(fd, TIOCNXCL);
         close(fd);  // also releases the lock
         return result;
     }
     portHandle = fd;
     saved_ = std::move(saved);
+    openErrno = 0;
     return ERR_OK;
 }
 

@@ -33,6 +33,9 @@ public:
     SerialLineSettings dcb;
     uint16_t portNumber = 0;
     std::string devicePath;
+    // The system's reason for the last refused open (EACCES: not in group dialout, EBUSY or
+    // EWOULDBLOCK: in use, ENOENT: missing), 0 after a good one; for hints, never for results.
+    int openErrno = 0;
 
 private:
     void ClosePort();

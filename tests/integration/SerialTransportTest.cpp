@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -158,6 +159,7 @@ TEST(SerialTransport, RefusesMissingPortsUnknownRatesAndSecondOpens) {
     CountingSerial first(&reader);
     CountingSerial second(&reader);
     EXPECT_EQ(first.Open(Params("/dev/tarvelin-no-such-port", 115200)), ERR_CONNECT);
+    EXPECT_EQ(first.openErrno, ENOENT);
     EXPECT_FALSE(first.isOpen);
     EXPECT_FALSE(first.Started());
     EXPECT_EQ(first.Open(Params(pty.path, 12345)), ERR_CONNECT);
@@ -167,6 +169,7 @@ TEST(SerialTransport, RefusesMissingPortsUnknownRatesAndSecondOpens) {
 
     ASSERT_EQ(first.Open(Params(pty.path, 115200)), ERR_OK);
     EXPECT_EQ(second.Open(Params(pty.path, 115200)), ERR_CONNECT);
+    EXPECT_EQ(second.openErrno, EWOULDBLOCK) << "the lock, not the terminal, must refuse it";
     EXPECT_EQ(second.portHandle, -1);
     EXPECT_FALSE(second.Started());
     first.Close(false);
