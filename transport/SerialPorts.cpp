@@ -63,7 +63,7 @@ bool IsUsableSerialPort(const std::string& path) {
 
 std::string PortsFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    // The base directory specification ignores relative values.
+    // XDG_CONFIG_HOME counts only when absolute.
     std::string base = config != nullptr && config[0] == '/' ? config : HomeFolder() + "/.config";
     return base + "/Orvane/ports/";
 }
