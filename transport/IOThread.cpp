@@ -13,9 +13,12 @@ bool IOThread::Start() {
     }
     stopEvent.Reset();
     stopRequested = false;
+    finished_ = false;
+    started_ = true;
     try {
         thread = std::thread(&IOThread::ThreadEntry, this);
     } catch (const std::system_error&) {
+        started_ = false;
         return false;
     }
     return true;
@@ -28,7 +31,13 @@ void IOThread::Stop() {
     }
     stopRequested = true;
     stopEvent.Set();
+    if (thread.get_id() == std::this_thread::get_id()) {
+        // Asked from the body itself (a notification that closes): it cannot wait for its own
+        // end; the request makes it leave, and the next Stop from outside releases it.
+        return;
+    }
     thread.join();
+    started_ = false;
 }
 
 void IOThread::Run() {
@@ -38,4 +47,5 @@ void IOThread::Run() {
 void IOThread::ThreadEntry() {
     Run();
     stopEvent.Wait(-1);
+    finished_ = true;
 }

@@ -20,6 +20,12 @@ public:
     // The thread body; by default waits for the stop request. A body that ends on its own and
     // wants its thread to end at once sets stopEvent itself.
     virtual void Run();
+    // True once the thread body and its wait are over; the thread still needs Stop to be
+    // released.
+    bool Finished() const { return finished_; }
+    // True from Start until Stop has released the thread; safe to ask from the thread itself,
+    // which may run before Start has stored its handle.
+    bool Started() const { return started_; }
 
     std::atomic<bool> stopRequested{false};
     ManualResetEvent stopEvent;
@@ -27,4 +33,7 @@ public:
 
 private:
     void ThreadEntry();
+
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> started_{false};
 };

@@ -10,6 +10,10 @@
 // UECP over a serial port in raw 8N1 mode, opened exclusively. The I/O thread waits in poll()
 // for input together with the stop event; reads return at once; sends are written on the
 // caller's thread, bounded by sendTimeout. The port's previous settings are restored on close.
+// When the device goes away (hang-up, unplugged adapter) the I/O thread reports OnReadError()
+// once and its body ends, instead of waking for ever on a dead descriptor; Close still works.
+// A class that derives from this one to override its notifications calls Stop() in its own
+// destructor, so the I/O thread never calls into a part of the object already destroyed.
 class Serial_UECP_IO_2 : public UECP_IO {
 public:
     explicit Serial_UECP_IO_2(FrameReader* reader);
@@ -29,8 +33,14 @@ public:
     SerialLineSettings dcb;
     uint16_t portNumber = 0;
     std::string devicePath;
+    // The system's reason for the last refused open (EACCES: not in group dialout, EBUSY or
+    // EWOULDBLOCK: in use, ENOENT: missing), 0 after a good one; for hints, never for results.
+    int openErrno = 0;
 
 private:
+    void ClosePort();
+
     struct SavedSettings;
     std::unique_ptr<SavedSettings> saved_;  // the port's settings before we opened it
+    bool readFailed_ = false;               // set by ReadRaw on the I/O thread
 };

@@ -8,7 +8,10 @@
 
 // UECP over one non-blocking IPv4 TCP connection. The I/O thread sleeps in poll() until the
 // socket is readable or closed, or the stop event is set; sends are written on the caller's
-// thread, bounded by sendTimeout.
+// thread, bounded by sendTimeout. Each sent piece and each read of at most 256 bytes is shown to
+// the hooks.
+// A class that derives from this one to override its notifications calls Stop() in its own
+// destructor, so the I/O thread never calls into a part of the object already destroyed.
 class TCP_UECP_IO_2 : public UECP_IO {
 public:
     explicit TCP_UECP_IO_2(FrameReader* reader);
@@ -29,4 +32,8 @@ public:
     std::string host;
     uint16_t port = 0;
     uint32_t address = 0;  // network byte order
+
+private:
+    // Set by ReadRaw when recv reports the peer's close, which ReadRaw itself returns as 0.
+    bool peerClosed_ = false;
 };

@@ -16,7 +16,7 @@ UECP_IO::~UECP_IO() {
 }
 
 void UECP_IO::NotifyOpenResult(int32_t result) {
-    if (params && params->openCallback != nullptr && thread.joinable()) {
+    if (params && params->openCallback != nullptr && Started()) {
         params->openCallback(this, 1, result, params->openCallbackData);
     }
 }

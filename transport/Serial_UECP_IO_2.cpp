@@ -1,0 +1,250 @@
+#include "transport/Serial_UECP_IO_2.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "transport/IOHook.h"
+#include "transport/SerialPorts.h"
+#include "transport/Stopwatch.h"
+
+struct Serial_UECP_IO_2::SavedSettings {
+    termios settings{};
+};
+
+namespace {
+
+// The one place where an errno of a device call becomes a result. ERR_OK means "not a failure,
+// try again": the call would block or was interrupted.
+UECP_IO_Error ResultFromErrno(int error, bool opening) {
+    if (!opening && (error == EINTR || error == EAGAIN || error == EWOULDBLOCK)) {
+        return ERR_OK;
+    }
+    // Opening: missing (ENOENT), not ours (EACCES, dialout), in use (EBUSY, EWOULDBLOCK),
+    // not a terminal (ENOTTY). Writing: gone (EIO, ENXIO) or anything else.
+    return opening ? ERR_CONNECT : ERR_SEND_TIMEOUT;
+}
+
+int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs) {
+    for (;;) {
+        const int ready = poll(fds, count, timeoutMs);
+        if (ready >= 0 || errno != EINTR) {
+            return ready;
+        }
+    }
+}
+
+void MakeRaw8N1(termios& settings, speed_t speed) {
+    cfmakeraw(&settings);
+    settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_iflag &= ~(IXON | IXOFF | IXANY);
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    cfsetispeed(&settings, speed);
+    cfsetospeed(&settings, speed);
+}
+
+bool Took8N1(const termios& wanted, const termios& actual) {
+    return cfgetospeed(&actual) == cfgetospeed(&wanted) &&
+           (actual.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) == CS8;
+}
+
+}  // namespace
+
+Serial_UECP_IO_2::Serial_UECP_IO_2(FrameReader* reader) : UECP_IO(reader) {}
+
+Serial_UECP_IO_2::~Serial_UECP_IO_2() {
+    Stop();
+    ClosePort();
+    isOpen = false;
+}
+
+UECP_IO_Error Serial_UECP_IO_2::Open(const SIO_ConnectionParams& openParams) {
+    const UECP_IO_Error accepted = AcceptParams(openParams);
+    if (accepted != ERR_OK) {
+        return accepted;
+    }
+    Stop();  // releases a thread whose body ended when its device went away
+    isOpen = false;
+    ClearSendBuffer();
+    portNumber = openParams.port;
+    dcb = openParams.dcb;
+    devicePath =
+        openParams.devicePath.empty() ? ResolveComPort(openParams.port) : openParams.devicePath;
+    UECP_IO_Error result = OpenPort();
+    if (result == ERR_OK) {
+        readFailed_ = false;
+        isOpen = true;
+        if (!Start()) {
+            isOpen = false;
+            ClosePort();
+            result = ERR_CONNECT;
+        }
+    }
+    if (openParams.openAsync) {
+        NotifyOpenResult(result);
+    }
+    return result;
+}
+
+UECP_IO_Error Serial_UECP_IO_2::OpenPort() {
+    if (portHandle >= 0) {
+        return ERR_DEVICE_ALREADY_OPEN;
+    }
+    if (devicePath.empty() || dcb.speed == 0) {
+        openErrno = devicePath.empty() ? ENOENT : EINVAL;
+        return ERR_CONNECT;
+    }
+    const int fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        openErrno = errno;
+        return ResultFromErrno(openErrno, true);
+    }
+    auto saved = std::make_unique<SavedSettings>();
+    termios wanted{};
+    termios actual{};
+    errno = 0;  // a line that refuses our settings sets none
+    // flock also holds against root, for whom TIOCEXCL is no barrier.
+    bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
+              tcgetattr(fd, &saved->settings) == 0;
+    if (ok) {
+        wanted = saved->settings;
+        MakeRaw8N1(wanted, static_cast<speed_t>(dcb.speed));
+        // tcsetattr succeeds when any part was taken; read back to see the line is as asked.
+        ok = tcsetattr(fd, TCSANOW, &wanted) == 0 && tcgetattr(fd, &actual) == 0 &&
+             Took8N1(wanted, actual);
+        if (!ok) {
+            tcsetattr(fd, TCSANOW, &saved->settings);
+        }
+    }
+    if (!ok) {
+        openErrno = errno != 0 ? errno : EINVAL;
+        const UECP_IO_Error result = ResultFromErrno(openErrno, true);
+        ioctl(fd, TIOCNXCL);
+        close(fd);  // also releases the lock
+        return result;
+    }
+    portHandle = fd;
+    saved_ = std::move(saved);
+    openErrno = 0;
+    return ERR_OK;
+}
+
+void Serial_UECP_IO_2::ClosePort() {
+    if (portHandle < 0) {
+        return;
+    }
+    // Let what is still queued reach the line for at most sendTimeout, then drop it, so close
+    // never waits on a line that does not drain.
+    const Stopwatch watch;
+    const auto budget =
+        static_cast<uint32_t>(params && params->sendTimeout > 0 ? params->sendTimeout : 0);
+    int queued = 0;
+    while (ioctl(portHandle, TIOCOUTQ, &queued) == 0 && queued > 0 && watch.Remaining(budget) > 0) {
+        pollfd writable{portHandle, POLLOUT, 0};
+        PollRetrying(&writable, 1, 10);  // no event tells us the queue ran empty
+    }
+    tcflush(portHandle, TCOFLUSH);
+    if (saved_) {
+        tcsetattr(portHandle, TCSANOW, &saved_->settings);
+    }
+    ioctl(portHandle, TIOCNXCL);
+    flock(portHandle, LOCK_UN);
+    close(portHandle);
+    portHandle = -1;
+    saved_.reset();
+}
+
+void Serial_UECP_IO_2::Close(bool) {
+    Stop();
+    ClosePort();
+    isOpen = false;
+}
+
+void Serial_UECP_IO_2::Run() {
+    while (!stopRequested) {
+        pollfd fds[2] = {{portHandle, POLLIN, 0}, {stopEvent.Fd(), POLLIN, 0}};
+        if (PollRetrying(fds, 2, -1) < 0 || fds[1].revents != 0) {
+            break;
+        }
+        const short events = fds[0].revents;
+        if ((events & POLLIN) != 0) {
+            ReceivePump();
+        }
+        if (readFailed_ || (events & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            if (!readFailed_) {
+                OnReadError();
+            }
+            break;  // the device is gone; a dead descriptor would wake us for ever
+        }
+    }
+    stopEvent.Set();
+}
+
+int32_t Serial_UECP_IO_2::ReadRaw(uint8_t* buffer, int32_t capacity) {
+    if (capacity <= 0) {
+        return 0;
+    }
+    for (;;) {
+        const ssize_t n = read(portHandle, buffer, static_cast<size_t>(capacity));
+        if (n >= 0) {
+            return static_cast<int32_t>(n);
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (ResultFromErrno(errno, false) == ERR_OK) {
+            return 0;
+        }
+        readFailed_ = true;
+        return -1;
+    }
+}
+
+int32_t Serial_UECP_IO_2::WriteRaw(const uint8_t*, int32_t) {
+    return 0;  // sends go straight to the device, never through the queue
+}
+
+UECP_IO_Error Serial_UECP_IO_2::Send(const uint8_t* data, int32_t length) {
+    if (length == 0) {
+        return ERR_OK;
+    }
+    if (data == nullptr || length < 0) {
+        return ERR_INVALID_PARAMETER;
+    }
+    if (portHandle < 0) {
+        return ERR_DEVICE_NOT_OPEN;
+    }
+    const Stopwatch watch;
+    const auto budget =
+        static_cast<uint32_t>(params && params->sendTimeout > 0 ? params->sendTimeout : 0);
+    int32_t done = 0;
+    while (done < length) {
+        const ssize_t n = write(portHandle, data + done, static_cast<size_t>(length - done));
+        if (n > 0) {
+            IOHookList::Instance().Notify(data + done, static_cast<int32_t>(n), kDirectionSent);
+            done += static_cast<int32_t>(n);
+            continue;
+        }
+        if (n < 0 && ResultFromErrno(errno, false) != ERR_OK) {
+            break;  // the device is gone: waiting cannot help
+        }
+        const uint32_t left = watch.Remaining(budget);
+        if (left == 0) {
+            break;
+        }
+        pollfd writable{portHandle, POLLOUT, 0};
+        PollRetrying(&writable, 1, static_cast<int>(left));
+    }
+    if (done == length) {
+        return ERR_OK;
+    }
+    OnWriteError();
+    return ERR_SEND_TIMEOUT;
+}
