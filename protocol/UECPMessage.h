@@ -11,6 +11,8 @@ struct UECPMessage {
     virtual ~UECPMessage() = default;
     UECPMessage(const UECPMessage&) = delete;
     UECPMessage& operator=(const UECPMessage&) = delete;
+    UECPMessage(UECPMessage&&) = default;
+    UECPMessage& operator=(UECPMessage&&) = default;
 
     uint8_t data[256] = {};
     int32_t length = 0;  // bytes of `data` to send, at most 255

@@ -214,10 +214,16 @@ UECP_IO_Error UECPMessageHandler::WaitForMatch(std::unique_ptr<FrameData>& answe
                                                int32_t timeoutMs) {
     const auto budget = static_cast<uint32_t>(WaitBudget(timeoutMs));
     Stopwatch watch;
+    // Silence is a read time-out; frames that came but did not match are "no answer", also
+    // when the budget runs out while waiting for the next one.
+    bool sawOtherFrame = false;
     do {
         std::unique_ptr<FrameData> frame;
         const UECP_IO_Error result =
             TakeFrame(frame, static_cast<int32_t>(watch.Remaining(budget)));
+        if (result == ERR_READ_TIMEOUT && sawOtherFrame) {
+            return ERR_NO_ANSWER;
+        }
         if (result != ERR_OK) {
             return result;
         }
@@ -225,6 +231,7 @@ UECP_IO_Error UECPMessageHandler::WaitForMatch(std::unique_ptr<FrameData>& answe
             answer = std::move(frame);
             return ERR_OK;
         }
+        sawOtherFrame = true;
     } while (watch.Elapsed() < budget);
     return ERR_NO_ANSWER;
 }

@@ -34,9 +34,9 @@ std::string WithoutLeadingV(const std::string& version) {
 }  // namespace
 
 UpdateProcedure::UpdateProcedure(ProcedureSink& sink)
-    : m_firmwareDirectory(GetProgramDirectory()),
-      m_logPath(UpdateLog::DefaultPath()),
-      m_sink(sink) {
+    : m_sink(sink),
+      m_firmwareDirectory(GetProgramDirectory()),
+      m_logPath(UpdateLog::DefaultPath()) {
     StartLogging();
 }
 
