@@ -166,7 +166,10 @@ public:
             envp.push_back(e.data());
         }
         envp.push_back(nullptr);
-        posix_spawn(&pid_, TARVELIN_SIM_PATH, &actions, nullptr, argv.data(), envp.data());
+        if (posix_spawn(&pid_, TARVELIN_SIM_PATH, &actions, nullptr, argv.data(), envp.data()) !=
+            0) {
+            pid_ = -1;
+        }
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         out_ = out[0];
@@ -208,6 +211,9 @@ public:
     }
     // Exit status after a signal (or on its own), -1 when it does not end within the bound.
     int Stop(int signal = SIGTERM) {
+        if (pid_ <= 0) {
+            return -1;  // never signal -1 or 0: that would reach other processes
+        }
         if (signal != 0) {
             kill(pid_, signal);
         }
@@ -407,6 +413,7 @@ TEST(SimProcess, DumpOnSigusr1AndNoReconnectAfterFinish) {
         ASSERT_EQ(client.Ack(Coder(0x51, {0}), 1), 0);
         const Bytes data(64, 0x77);
         ASSERT_EQ(client.Ack(WriteBlock(0x80000, data.data(), 64), 2), 0);
+        ASSERT_GT(sim.pid(), 0);
         kill(sim.pid(), SIGUSR1);
         const auto deadline = Clock::now() + 3s;
         while (ReadFile(dir + "/dump.txt").find("length 64 ") == std::string::npos &&
