@@ -25,6 +25,15 @@ std::vector<Emission> SimDevice::OnFrame(const uint8_t* frame, int32_t length, c
         coder_.Handle(*request, link, now, out);
         return out;
     }
+    // The NetPC forwards to the firmware again once the coder has left its BIOS: a coder that
+    // comes back with new firmware is reachable in the normal mode.
+    const CoderDevice::State current = coder_.StateAt(now);
+    if (current == CoderDevice::State::Firmware &&
+        lastCoderState_ != CoderDevice::State::Firmware &&
+        lastCoderState_ != CoderDevice::State::RebootingToBios) {
+        transferMode_ = 0;
+    }
+    lastCoderState_ = current;
     if (IsNetPcRequest(request->field)) {
         HandleNetPc(*request, now, out);
         return out;

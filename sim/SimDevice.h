@@ -32,4 +32,5 @@ private:
     CoderDevice coder_;
     AnswerWriter writer_;
     uint8_t transferMode_;
+    CoderDevice::State lastCoderState_ = CoderDevice::State::Firmware;
 };

@@ -314,6 +314,17 @@ TEST(SimDevice, NetPcTransferModeAndRouting) {
     EXPECT_TRUE(bios.Send(Coder(0x7E), 2, kTcp, 0ms).empty());
 }
 
+TEST(SimDevice, NetPcReturnsToNormalModeWhenTheNewFirmwareRuns) {
+    Device d(Bios());  // BIOS behind a NetPC in update mode
+    EXPECT_EQ(d.AckCode(Coder(0x53), 1, kTcp, 0ms), 0);
+    EXPECT_EQ(d.sim.TransferMode(), 1);
+    // While the coder restarts the mode stays; the first frame after it finds mode 0.
+    EXPECT_TRUE(d.Send(Coder(0x7E), 2, kTcp, 1000ms).empty());
+    EXPECT_EQ(d.sim.TransferMode(), 1);
+    EXPECT_EQ(d.Send(Coder(0x7E), 3, kTcp, 60000ms).size(), 2u);
+    EXPECT_EQ(d.sim.TransferMode(), 0);
+}
+
 TEST(SimDevice, OldNetPcIgnoresModeCommandsButForwards) {
     SimOptions o;
     o.oldNetPc = true;
