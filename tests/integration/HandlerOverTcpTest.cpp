@@ -98,6 +98,14 @@ TEST(HandlerOverTcp, TransferModeAndHandOverOnTheLiveConnection) {
     EXPECT_EQ(coder.QueryFirmwareVersion(version, 0), ERR_OK);
     EXPECT_EQ(version, "V2.15");
     EXPECT_EQ(coder.transport.get(), connection);
+
+    // The procedure's pattern: a NetPC handler that lives for one exchange and is destroyed
+    // right after it hands the connection back, while the I/O thread may still be delivering
+    // to it. The sanitizer runs watch this loop.
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(SwitchMode(coder, static_cast<uint8_t>(i % 2)), ERR_OK) << i;
+    }
+    EXPECT_EQ(coder.QueryFirmwareVersion(version, 0), ERR_NO_ACK) << "mode 1 after the loop";
 }
 
 // Milliseconds of the median of `runs` calls of `exchange`.
