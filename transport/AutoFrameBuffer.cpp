@@ -34,13 +34,20 @@ void AutoFrameBuffer::Reset() {
     inFrame = false;
 }
 
+void AutoFrameBuffer::SetReader(FrameReader* newReader) {
+    std::lock_guard<std::recursive_mutex> hold(delivering_);
+    reader.store(newReader);
+}
+
 void AutoFrameBuffer::Deliver() {
+    std::lock_guard<std::recursive_mutex> hold(delivering_);
     if (FrameReader* current = reader.load()) {
         current->OnFrame(frame, length, this);
     }
 }
 
 void AutoFrameBuffer::Discard() {
+    std::lock_guard<std::recursive_mutex> hold(delivering_);
     if (FrameReader* current = reader.load()) {
         current->OnFrameDiscarded();
     }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "transport/AutoFrameBuffer.h"
@@ -98,6 +102,49 @@ TEST(AutoFrameBuffer, ResetAndReaderChange) {
     const Bytes frame = {0xFE, 0xFF};
     assembler.Put(frame.data(), 2);  // no reader: nothing to call
     EXPECT_EQ(second.frames.size(), 1u);
+}
+
+// A reader that stays inside OnFrame until the reader has been swapped, or for at most 300 ms,
+// and notes which it saw. A hand-over must wait for it, since the reader may be destroyed the
+// moment the swap returns.
+struct LingeringReader : FrameReader {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool inside = false;
+    bool swapped = false;
+    bool sawSwapFromInside = false;
+
+    void OnFrame(const uint8_t*, int32_t, AutoFrameBuffer*) override {
+        std::unique_lock<std::mutex> hold(lock);
+        inside = true;
+        changed.notify_all();
+        sawSwapFromInside =
+            changed.wait_for(hold, std::chrono::milliseconds(300), [this] { return swapped; });
+    }
+    void OnFrameDiscarded() override {}
+};
+
+TEST(AutoFrameBuffer, ReaderSwapWaitsForTheDeliveryInProgress) {
+    LingeringReader old;
+    Recorder next;
+    AutoFrameBuffer assembler(&old);
+    const Bytes frame = {0xFE, 0x01, 0xFF};
+    std::thread io([&] { assembler.Put(frame.data(), 3); });
+    {
+        std::unique_lock<std::mutex> hold(old.lock);
+        ASSERT_TRUE(old.changed.wait_for(hold, std::chrono::seconds(3), [&] { return old.inside; }))
+            << "the frame never reached the reader";
+    }
+    assembler.SetReader(&next);
+    {
+        std::lock_guard<std::mutex> hold(old.lock);
+        old.swapped = true;
+        old.changed.notify_all();
+    }
+    io.join();
+    EXPECT_FALSE(old.sawSwapFromInside) << "the swap returned while the old reader was called";
+    assembler.Put(frame.data(), 3);
+    EXPECT_EQ(next.frames.size(), 1u);
 }
 
 }  // namespace
