@@ -333,6 +333,7 @@ int CliSession::Run() {
         status = coderFileMissing_ ? kExitNoFirmware : kExitConfirmationNeeded;
     } else {
         status = Identify();
+        AddIdentifyJson();  // as found before any flashing
         if (updating && status == 0) {
             const bool warned =
                 verdict_.warning == UPD_BIOS_VERSION_UNKNOWN || verdict_.mainPortDiffers;
@@ -342,7 +343,6 @@ int CliSession::Run() {
                 status = Flash();
             }
         }
-        AddIdentifyJson();
     }
     if (options_.json) {
         if (status == kExitNoFirmware || status == kExitConfirmationNeeded) {

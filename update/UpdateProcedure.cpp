@@ -84,6 +84,7 @@ void UpdateProcedure::StartWorker(void (UpdateProcedure::*body)()) {
 }
 
 void UpdateProcedure::StartIdentification() {
+    WaitForWorker();  // the log is reopened only while no worker writes into it
     OpenLogFile();
     StartWorker(&UpdateProcedure::IdentifyThreadProc);
 }

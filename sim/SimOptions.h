@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Everything the simulated coder, its BIOS and its NetPC can be told on the command line.
+// Delays are device times in milliseconds before `timeScale` is applied.
+struct SimOptions {
+    enum class StartState { Firmware, Bios };
+
+    // A negative acknowledgement for one write-block (counted from 0), `times` attempts long;
+    // times < 0 means every attempt.
+    struct NackFault {
+        int64_t block = 0;
+        uint8_t code = 0;
+        int32_t times = -1;
+    };
+
+    std::optional<uint16_t> tcpPort;  // 0 = ephemeral
+    bool serial = false;
+    std::string link;  // "COMn" or empty
+    StartState state = StartState::Firmware;
+    std::string version = "V2.15";
+    std::optional<std::string> biosVersion = std::string("2.10");  // nullopt: 0x87 unanswered
+    std::optional<uint16_t> mainPort = 4001;                       // nullopt: 0xCE unanswered
+    uint32_t baud = 9600;
+    uint8_t transferMode = 0;
+    bool oldNetPc = false;
+    bool pace = false;
+    double timeScale = 1.0;
+    int32_t eraseMs = 300;
+    bool stayInBios = false;
+
+    // Reboot times: the program pauses 2000/6500 ms after 0xEF and 6000/8000 ms after the finish
+    // command, so the device comes back a little earlier than that.
+    int32_t biosRebootSerialMs = 1500;
+    int32_t biosRebootTcpMs = 5000;
+    int32_t firmwareRebootSerialMs = 4000;
+    int32_t firmwareRebootTcpMs = 6000;
+
+    std::vector<NackFault> nacks;
+    std::vector<int64_t> loseAcks;
+    std::vector<int64_t> badCrcs;
+    bool noise = false;
+    bool noFinishAck = false;
+    std::optional<int64_t> dropAfter;
+    bool noReconnect = false;
+    int32_t slowMs = 0;
+    std::string dumpFile;
+    std::string dumpRawDir;
+};
+
+struct SimOptionsResult {
+    bool ok = false;
+    bool help = false;
+    std::string error;  // set when !ok
+    SimOptions options;
+};
+
+SimOptionsResult ParseSimOptions(const std::vector<std::string>& args);
+std::string SimUsage();

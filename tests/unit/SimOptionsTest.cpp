@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "sim/SimOptions.h"
+
+namespace {
+
+SimOptionsResult Parse(std::vector<std::string> args) {
+    return ParseSimOptions(args);
+}
+
+TEST(SimOptions, FullCommandLine) {
+    const auto r = Parse({"--tcp",
+                          "0",
+                          "--serial",
+                          "--link",
+                          "COM7",
+                          "--state",
+                          "bios",
+                          "--version",
+                          "V2.16",
+                          "--bios-version",
+                          "none",
+                          "--main-port",
+                          "4001",
+                          "--baud",
+                          "38400",
+                          "--transfer-mode",
+                          "1",
+                          "--old-netpc",
+                          "--pace",
+                          "--time-scale",
+                          "0.5",
+                          "--erase-ms",
+                          "9000",
+                          "--stay-in-bios",
+                          "--nack",
+                          "3:17",
+                          "--nack",
+                          "5:14:2",
+                          "--lose-ack",
+                          "4",
+                          "--bad-crc",
+                          "6",
+                          "--noise",
+                          "--no-finish-ack",
+                          "--drop-after",
+                          "9",
+                          "--no-reconnect",
+                          "--slow-ms",
+                          "20",
+                          "--dump",
+                          "d.txt",
+                          "--dump-raw",
+                          "raw"});
+    ASSERT_TRUE(r.ok) << r.error;
+    const SimOptions& o = r.options;
+    EXPECT_EQ(*o.tcpPort, 0);
+    EXPECT_EQ(o.link, "COM7");
+    EXPECT_EQ(o.state, SimOptions::StartState::Bios);
+    EXPECT_EQ(o.version, "V2.16");
+    EXPECT_FALSE(o.biosVersion.has_value());
+    EXPECT_EQ(*o.mainPort, 4001);
+    EXPECT_EQ(o.baud, 38400u);
+    EXPECT_EQ(o.transferMode, 1);
+    EXPECT_TRUE(o.oldNetPc && o.pace && o.stayInBios && o.noise && o.noFinishAck && o.noReconnect);
+    EXPECT_DOUBLE_EQ(o.timeScale, 0.5);
+    EXPECT_EQ(o.eraseMs, 9000);
+    ASSERT_EQ(o.nacks.size(), 2u);
+    EXPECT_EQ(o.nacks[0].block, 3);
+    EXPECT_EQ(o.nacks[0].code, 17);
+    EXPECT_EQ(o.nacks[0].times, -1);  // forever
+    EXPECT_EQ(o.nacks[1].times, 2);
+    EXPECT_EQ(o.loseAcks, std::vector<int64_t>{4});
+    EXPECT_EQ(o.badCrcs, std::vector<int64_t>{6});
+    EXPECT_EQ(*o.dropAfter, 9);
+    EXPECT_EQ(o.slowMs, 20);
+    EXPECT_EQ(o.dumpFile, "d.txt");
+    EXPECT_EQ(o.dumpRawDir, "raw");
+}
+
+TEST(SimOptions, DefaultsComeBackBeforeTheProgramsPauses) {
+    const auto r = Parse({"--tcp", "4001"});
+    ASSERT_TRUE(r.ok);
+    EXPECT_LT(r.options.biosRebootSerialMs, 2000);
+    EXPECT_LT(r.options.biosRebootTcpMs, 6500);
+    EXPECT_LT(r.options.firmwareRebootSerialMs, 6000);
+    EXPECT_LT(r.options.firmwareRebootTcpMs, 8000);
+    EXPECT_EQ(*r.options.biosVersion, "2.10");
+}
+
+TEST(SimOptions, BadOptionsGiveAReasonNeverACrash) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--tcp"},
+        {"--tcp", "70000"},
+        {"--tcp", "12x"},
+        {"--tcp", "0", "--bogus"},
+        {"--tcp", "0", "--state", "dsp"},
+        {"--tcp", "0", "--bios-version", "2.1"},
+        {"--tcp", "0", "--version", ""},
+        {"--tcp", "0", "--transfer-mode", "2"},
+        {"--tcp", "0", "--time-scale", "nan"},
+        {"--tcp", "0", "--time-scale", "-1"},
+        {"--tcp", "0", "--erase-ms", "9001"},
+        {"--tcp", "0", "--nack", "3"},
+        {"--tcp", "0", "--nack", "3:0"},
+        {"--tcp", "0", "--nack", "3:17:0"},
+        {"--tcp", "0", "--nack", "-1:17"},
+        {"--tcp", "0", "--lose-ack", "x"},
+        {"--tcp", "0", "--link", "COM7"},
+        {"--serial", "--link", "ttyS0"},
+        {"--tcp", "0", "--pace"},
+    };
+    for (const auto& args : bad) {
+        const auto r = Parse(args);
+        EXPECT_FALSE(r.ok) << "accepted: " << testing::PrintToString(args);
+        EXPECT_FALSE(r.error.empty());
+    }
+}
+
+}  // namespace
