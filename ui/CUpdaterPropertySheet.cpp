@@ -117,7 +117,8 @@ void CUpdaterPropertySheet::OnPageChanged(int id) {
     switch (id) {
         case kConnectPage:
             m_connectPage->OnSetActive();
-            SetButtonStates(false, m_connectPage->NextAllowed(), true);
+            // Next waits for the idle moment, which looks for the firmware files first.
+            SetButtonStates(false, false, true);
             ScheduleKickIdle();
             break;
         case kInfoPage:

@@ -35,6 +35,8 @@ CWizard97PropertySheet::CWizard97PropertySheet(int captionText, Language languag
 CWizard97PropertySheet::~CWizard97PropertySheet() = default;
 
 bool CWizard97PropertySheet::AttachHeaderBitmap(const QString& resource) {
+    // The picture lives in a static library, whose resources the linker would drop.
+    Q_INIT_RESOURCE(Tarvelin);
     QImage picture(resource);
     if (picture.isNull()) {
         return false;
