@@ -289,19 +289,19 @@ private slots:
         QCOMPARE(Find<CXColorStatic>(&sheet, "info1011")->text(), QString("2.16"));
     }
 
-    void failedUpdateOverSerial() {
-        SimProcess sim(QStringList{"--serial", "--link", "COM11", "--nack", "0:17"} + kFastDevice);
+    void failedUpdateOverTcp() {
+        SimProcess sim(QStringList{"--tcp", "0", "--main-port", "none", "--nack", "0:17"} +
+                       kFastDevice);
         QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
         FirmwareFolder folder(true, false);
         CUpdaterPropertySheet sheet;
         UseFolder(sheet, folder);
-        sheet.m_connectPage->connectionType = 0;
-        sheet.m_connectPage->serialPort = 11;
+        ChooseTcp(sheet, sim.TcpPort());
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler("file", &catcher, "Open");
         const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("file"); });
         QVERIFY2(ShowConnect(sheet), "Next never became enabled");
-        QVERIFY2(Identify(sheet, 30000), "no identification within 30 s");
+        QVERIFY2(Identify(sheet, 20000), "no identification within 20 s");
         QVERIFY2(Flash(sheet, 60000), "no end of the update within 60 s");
 
         auto* status = Find<CXColorStatic>(&sheet, "update1013");
