@@ -17,4 +17,6 @@ ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -LE 'format|e2e' "
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVELIN_TSAN=ON \
   -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-tsan
-ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -LE 'format|fuzz|e2e' "$@"
+# Debian's Qt is not built with ThreadSanitizer: its own threads (the QtTest watchdog) give
+# false reports and upset the runtime, so the wizard's tests run under ASan/UBSan only.
+ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -LE 'format|fuzz|e2e|gui' "$@"

@@ -1,0 +1,192 @@
+// The Connect page: when Next may be pressed, what is stored where, and the port field's filter.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTest>
+
+#include "GuiTestSupport.h"
+#include "ui/CConnectPropertyPage.h"
+#include "ui/CMaskEdit.h"
+#include "ui/CUpdaterPropertySheet.h"
+#include "ui/Settings.h"
+
+namespace {
+
+void ClearSettings() {
+    QSettings settings = OpenSettings();
+    settings.clear();
+    settings.sync();
+}
+
+QVariant Stored(const char* name) {
+    QSettings settings = OpenSettings();
+    settings.beginGroup(kSettingsGroup);
+    return settings.value(name);
+}
+
+}  // namespace
+
+class ConnectPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ClearSettings(); }
+
+    void tcpNextFollowsHostAndPort() {
+        FirmwareFolder folder(true, false);
+        CUpdaterPropertySheet sheet;
+        UseFolder(sheet, folder);
+        sheet.show();
+        CConnectPropertyPage* page = sheet.m_connectPage;
+        QPushButton* next = Find<QPushButton>(&sheet, "wizardNext");
+        QVERIFY(next != nullptr);
+        Find<QRadioButton>(&sheet, "connect1004")->click();
+        QVERIFY(page->addressEdit->isEnabled());
+        QVERIFY(!page->comPortList->isEnabled());
+
+        struct Case {
+            const char* host;
+            const char* port;
+            bool next;
+        };
+        const Case cases[] = {
+            {"", "4001", false},
+            {"127.0.0.1", "", false},
+            {"127.0.0.1", "0", false},
+            {"127.0.0.1", "65536", false},
+            {"127.0.0.1", "1", true},
+            {"localhost", "65535", true},
+            {"127.0.0.1", "99999999999999999999999", false},
+        };
+        for (const Case& c : cases) {
+            Find<QLineEdit>(&sheet, "connect1005")->setText(c.host);
+            Find<QLineEdit>(&sheet, "connect1006")->setText(c.port);
+            QVERIFY2(WaitUntil([&] { return next->isEnabled() == c.next; }, 2000),
+                     qPrintable(QString("host '%1' port '%2': Next should be %3")
+                                    .arg(c.host, c.port, c.next ? "enabled" : "disabled")));
+        }
+        QVERIFY(!Find<QPushButton>(&sheet, "wizardBack")->isEnabled());
+        QVERIFY(Find<QPushButton>(&sheet, "wizardCancel")->isEnabled());
+    }
+
+    void serialNextNeedsAPort() {
+        FirmwareFolder folder(true, false);
+        SimProcess sim({"--serial", "--link", "COM7"});
+        QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
+        CUpdaterPropertySheet sheet;
+        UseFolder(sheet, folder);
+        sheet.m_connectPage->connectionType = 0;
+        sheet.m_connectPage->serialPort = 7;
+        sheet.show();
+        QPushButton* next = Find<QPushButton>(&sheet, "wizardNext");
+        QComboBox* list = Find<QComboBox>(&sheet, "connectComCombo");
+        QVERIFY2(WaitUntil([&] { return next->isEnabled(); }, 2000), "Next stays disabled");
+        // The linked port is listed by its number and selected.
+        QCOMPARE(list->currentText(), QString("COM7"));
+        QCOMPARE(list->currentData().toInt(), 7);
+
+        // A machine without ports (this one may have some, so the list is emptied here).
+        list->clear();
+        emit sheet.m_connectPage->ChoiceEdited();
+        QVERIFY2(WaitUntil([&] { return !next->isEnabled(); }, 2000),
+                 "Next stays enabled with an empty port list");
+        QTest::qWait(50);  // further idle moments keep it off
+        QVERIFY(!next->isEnabled());
+    }
+
+    void settingsAreWrittenWhenLeftAndReadBack() {
+        {
+            QSettings settings = OpenSettings();
+            settings.beginGroup(kSettingsGroup);
+            settings.setValue(kSerialPortValue, 5);
+        }
+        {
+            CConnectPropertyPage page(Language::English);
+            QCOMPARE(page.connectionType, 0);  // defaults
+            QCOMPARE(page.serialPort, 5);
+            QCOMPARE(page.tcpPort, 0);
+            page.OnSetActive();
+            page.tcpRadio->click();
+            QCOMPARE(page.connectionType, 1);
+            page.addressEdit->setText("netpc.local");
+            page.portEdit->setText("4001");
+            QVERIFY(page.OnKillActive());
+        }
+        QCOMPARE(Stored(kConnectionTypeValue).toInt(), 1);
+        QCOMPARE(Stored(kTcpAddressValue).toString(), QString("netpc.local"));
+        QCOMPARE(Stored(kTcpPortValue).toInt(), 4001);
+        QCOMPARE(Stored(kSerialPortValue).toInt(), 5);  // the other transport's value stays
+
+        CConnectPropertyPage again(Language::English);
+        again.OnSetActive();
+        QVERIFY(again.tcpRadio->isChecked());
+        QCOMPARE(again.addressEdit->text(), QString("netpc.local"));
+        QCOMPARE(again.portEdit->text(), QString("4001"));
+        QVERIFY(again.portEdit->isEnabled());
+        again.serialRadio->click();
+        QVERIFY(again.OnKillActive());
+        QCOMPARE(Stored(kConnectionTypeValue).toInt(), 0);
+        // Port 5 is not on this machine's list: no selection, stored as -1.
+        QCOMPARE(Stored(kSerialPortValue).toInt(), again.comPortList->findData(5) >= 0 ? 5 : -1);
+        QCOMPARE(Stored(kTcpAddressValue).toString(), QString("netpc.local"));
+        QCOMPARE(Stored(kTcpPortValue).toInt(), 4001);
+    }
+
+    void unknownConnectionTypeShowsTcpAndIsKept() {
+        {
+            QSettings settings = OpenSettings();
+            settings.beginGroup(kSettingsGroup);
+            settings.setValue(kConnectionTypeValue, 2);
+        }
+        CConnectPropertyPage page(Language::English);
+        page.OnSetActive();
+        QVERIFY(page.tcpRadio->isChecked());
+        QVERIFY(!page.serialRadio->isChecked());
+        QVERIFY(page.OnKillActive());
+        QCOMPARE(Stored(kConnectionTypeValue).toInt(), 2);
+    }
+
+    void portFieldTakesDigitsFromTheKeyboardOnly() {
+        CConnectPropertyPage page(Language::English);
+        page.OnSetActive();
+        page.tcpRadio->click();
+        CMaskEdit* edit = page.portEdit;
+        QTest::keyClicks(edit, "4a0-0.1 x");
+        QCOMPARE(edit->text(), QString("4001"));
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), QString("400"));
+        QTest::keyClick(edit, Qt::Key_Left);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QCOMPARE(edit->text(), QString("40"));
+
+        // Pasted text is not filtered; the stored port is the leading number.
+        QApplication::clipboard()->setText("1x7");
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), QString("401x7"));
+        page.addressEdit->setText("127.0.0.1");
+        QVERIFY(page.OnKillActive());
+        QCOMPARE(page.tcpPort, 401);
+
+        // Cut and copy work too.
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(edit->text(), QString());
+        QCOMPARE(QApplication::clipboard()->text(), QString("401x7"));
+    }
+
+    void leadingNumber() {
+        QCOMPARE(LeadingNumber(""), int64_t{0});
+        QCOMPARE(LeadingNumber("abc"), int64_t{0});
+        QCOMPARE(LeadingNumber("80ab"), int64_t{80});
+        QCOMPARE(LeadingNumber(" 65536"), int64_t{65536});
+        QCOMPARE(LeadingNumber("123456789012345678901234567890"), INT64_MAX);
+    }
+};
+
+static GuiTestRegistration registration("ConnectPage",
+                                        [] { return std::make_unique<ConnectPageTest>(); });
+
+#include "ConnectPageTest.moc"

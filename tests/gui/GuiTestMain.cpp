@@ -1,0 +1,46 @@
+// Runs the wizard's QTest classes: one by name (one CTest test each), or all of them.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "GuiTestSupport.h"
+#include "update/CZelkorTools.h"
+
+std::map<std::string, GuiTestFactory>& GuiTests() {
+    static std::map<std::string, GuiTestFactory> tests;
+    return tests;
+}
+
+int main(int argc, char** argv) {
+    // Settings and the ports folder of this run live in a folder of its own.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    QApplication application(argc, argv);
+    CZelkorTools::GetInstance().Initialize(0);
+
+    std::string only;
+    QStringList arguments = application.arguments();
+    if (arguments.size() > 1 && !arguments[1].startsWith('-')) {
+        only = arguments[1].toStdString();
+        arguments.removeAt(1);
+    }
+    int failures = 0;
+    bool found = false;
+    for (const auto& [name, factory] : GuiTests()) {
+        if (!only.empty() && name != only) {
+            continue;
+        }
+        found = true;
+        const std::unique_ptr<QObject> test = factory();
+        failures += QTest::qExec(test.get(), arguments);
+    }
+    if (!found) {
+        std::fprintf(stderr, "no test class named %s\n", only.c_str());
+        return 2;
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,98 @@
+#include "GuiTestSupport.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <map>
+
+#include "ui/CConnectPropertyPage.h"
+#include "ui/CMaskEdit.h"
+#include "ui/CUpdaterPropertySheet.h"
+
+std::map<std::string, GuiTestFactory>& GuiTests();
+
+GuiTestRegistration::GuiTestRegistration(const char* name, GuiTestFactory factory) {
+    GuiTests()[name] = std::move(factory);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+SimProcess::SimProcess(const QStringList& arguments) {
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start(TARVELIN_SIM_PATH, arguments);
+    QElapsedTimer clock;
+    clock.start();
+    while (!ready_ && clock.elapsed() < 10000 && process_.state() != QProcess::NotRunning) {
+        process_.waitForReadyRead(200);
+        output_ += QString::fromUtf8(process_.readAll());
+        for (const QString& line : output_.split('\n')) {
+            if (line.startsWith("tcp 127.0.0.1:")) {
+                tcpPort_ = line.mid(14).trimmed().toInt();
+            }
+            if (line.trimmed() == "ready") {
+                ready_ = true;
+            }
+        }
+    }
+}
+
+SimProcess::~SimProcess() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(2000);
+        }
+    }
+}
+
+FirmwareFolder::FirmwareFolder(bool withDsp, bool withSamples, int coderBlocks) {
+    const auto write = [this](const QString& name, int size, const QByteArray& marker) {
+        QByteArray data(size, '\0');
+        for (int i = 0; i < size; ++i) {
+            data[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+        }
+        data.replace(64, marker.size(), marker);
+        QFile file(dir_.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(data);
+    };
+    write("Coder_V02_16.img", coderBlocks * 64, "TVERV2.16");
+    if (withDsp) {
+        write("Dsp_V01_05.dsp", 4 * 64 + 10, QByteArray());  // a partial last block
+    }
+    if (withSamples) {
+        write("Samples_V01_02.smp", 3 * 64, QByteArray());
+    }
+}
+
+void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder) {
+    sheet.Procedure().SetFirmwareDirectory(folder.Path() + "/");
+    sheet.Procedure().SetLogPath(folder.LogPath());
+}
+
+void ChooseTcp(CUpdaterPropertySheet& sheet, int port) {
+    // The page shows its fields whenever it becomes active.
+    CConnectPropertyPage* page = sheet.m_connectPage;
+    page->connectionType = 1;
+    page->tcpAddress = "127.0.0.1";
+    page->tcpPort = port;
+    page->UpdateControls();
+    page->addressEdit->setText(page->tcpAddress);
+    page->portEdit->setText(QString::number(port));
+}

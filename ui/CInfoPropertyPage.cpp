@@ -1,0 +1,82 @@
+#include "ui/CInfoPropertyPage.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "ui/CUpdaterPropertySheet.h"
+#include "ui/CXColorStatic.h"
+#include "ui/TemplateTexts.h"
+#include "update/PageLabels.h"
+
+namespace {
+
+// Hidden controls keep their place, as on a dialog template.
+template <typename Widget>
+Widget* Keep(Widget* widget, const char* name) {
+    widget->setObjectName(name);
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+    return widget;
+}
+
+}  // namespace
+
+CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWizardPage(parent) {
+    setTitle(Text(101, language));
+    setSubTitle(Text(103, language));
+
+    status =
+        Keep(new CXColorStatic(TemplateString(TemplateText::InfoConnecting, language)), "info1006");
+    detail = Keep(new CXColorStatic, "info1007");
+    detail->setWordWrap(true);
+    detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    detail->setMinimumHeight(detail->fontMetrics().lineSpacing() * 3);
+    currentVersionLabel =
+        Keep(new QLabel(PageLabelText(PageLabel::CurrentVersion, language)), "info1008");
+    versionToFlashLabel =
+        Keep(new QLabel(PageLabelText(PageLabel::VersionToFlash, language)), "info1009");
+    instruction = TemplateString(TemplateText::InfoInstruction, language);
+    hint = Keep(new CXColorStatic(instruction), "info1010");
+    hint->setWordWrap(true);
+    hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    hint->setMinimumHeight(hint->fontMetrics().lineSpacing() * 3);
+    currentVersion = Keep(new CXColorStatic, "info1011");
+    versionToFlash = Keep(new CXColorStatic, "info1012");
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(status);
+    column->addWidget(detail);
+    auto* versions = new QGridLayout;
+    versions->addWidget(currentVersionLabel, 0, 0);
+    versions->addWidget(currentVersion, 0, 1);
+    versions->addWidget(versionToFlashLabel, 1, 0);
+    versions->addWidget(versionToFlash, 1, 1);
+    versions->setColumnStretch(1, 1);
+    column->addLayout(versions);
+    column->addSpacing(hint->fontMetrics().lineSpacing());
+    column->addWidget(hint);
+    column->addStretch(1);
+}
+
+void CInfoPropertyPage::OnSetActive() {
+    status->SetTextColor(Qt::black);
+    status->SetBold(false);
+    detail->clear();
+    detail->SetTextColor(Qt::black);
+    detail->SetBold(false);
+    // A warning of an earlier run may stand where the instruction belongs.
+    hint->setText(instruction);
+    hint->SetTextColor(Qt::black);
+    hint->SetBold(false);
+    for (QWidget* control :
+         {static_cast<QWidget*>(currentVersionLabel), static_cast<QWidget*>(versionToFlashLabel),
+          static_cast<QWidget*>(hint), static_cast<QWidget*>(currentVersion),
+          static_cast<QWidget*>(versionToFlash)}) {
+        control->hide();
+    }
+    currentVersion->SetBold(true);
+    versionToFlash->SetBold(true);
+    sheet->StartIdentification();
+}

@@ -1,0 +1,104 @@
+#include "ui/CUpdatePropertyPage.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/CUpdaterPropertySheet.h"
+#include "ui/CXColorStatic.h"
+#include "ui/TemplateTexts.h"
+#include "update/PageLabels.h"
+
+namespace {
+
+const QColor kGrey(128, 128, 128);
+
+template <typename Widget>
+Widget* Keep(Widget* widget, const char* name) {
+    widget->setObjectName(name);
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+    return widget;
+}
+
+}  // namespace
+
+CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : QWizardPage(parent) {
+    setTitle(Text(101, language));
+    setSubTitle(Text(104, language));
+
+    status = Keep(new CXColorStatic(TemplateString(TemplateText::UpdateStarting, language)),
+                  "update1013");
+    detail = Keep(new QLabel, "update1017");
+    detail->setWordWrap(true);
+    detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    detail->setMinimumHeight(detail->fontMetrics().lineSpacing() * 2);
+    stage1 = Keep(new CXColorStatic(PageLabelText(PageLabel::Stage1, language)), "update1010");
+    stage2 = Keep(new CXColorStatic(PageLabelText(PageLabel::Stage2, language)), "update1009");
+    stage3 = Keep(new CXColorStatic(PageLabelText(PageLabel::Stage3, language)), "update1011");
+    progress = Keep(new QProgressBar, "update1012");
+    progress->setTextVisible(false);
+    progress->setValue(0);
+    newVersionLabel =
+        Keep(new QLabel(PageLabelText(PageLabel::NewVersion, language)), "update1018");
+    newVersion = Keep(new CXColorStatic, "update1019");
+    showLogButton =
+        Keep(new QPushButton(TemplateString(TemplateText::ShowLogFile, language)), "update1014");
+    showLogButton->setAutoDefault(false);
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(status);
+    column->addWidget(detail);
+    auto* stages = new QHBoxLayout;
+    stages->addWidget(stage1);
+    stages->addSpacing(16);
+    stages->addWidget(stage2);
+    stages->addSpacing(16);
+    stages->addWidget(stage3);
+    stages->addStretch(1);
+    column->addLayout(stages);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(progress, 3);
+    bar->addStretch(1);
+    column->addLayout(bar);
+    auto* version = new QHBoxLayout;
+    version->addWidget(newVersionLabel);
+    version->addWidget(newVersion);
+    version->addStretch(1);
+    column->addLayout(version);
+    column->addStretch(1);
+    auto* button = new QHBoxLayout;
+    button->addWidget(showLogButton);
+    button->addStretch(1);
+    column->addLayout(button);
+
+    connect(showLogButton, &QPushButton::clicked, this, [this] { sheet->ShowLogFile(); });
+}
+
+void CUpdatePropertyPage::OnSetActive() {
+    status->clear();
+    status->SetBold(false);
+    status->SetTextColor(Qt::black);
+    detail->clear();
+    detail->hide();
+    stage1->hide();
+    stage1->SetTextColor(Qt::black);
+    stage2->hide();
+    stage2->SetTextColor(kGrey);
+    stage3->hide();
+    stage3->SetTextColor(kGrey);
+    progress->setValue(progress->minimum());
+    progress->hide();
+    newVersionLabel->hide();
+    newVersion->hide();
+    newVersion->SetBold(true);
+    showLogButton->hide();
+    sheet->StartFlashing();
+}
+
+void CUpdatePropertyPage::OnWizardBack() {
+    sheet->RestoreWizardButtons();
+}

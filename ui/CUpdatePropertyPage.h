@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWizardPage>
+
+#include "update/ProcedureTexts.h"
+
+class CUpdaterPropertySheet;
+class CXColorStatic;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// Page 3: the flash run. Resets itself on every showing and hands over to the sheet, which
+// shows the stages, the progress and the result as the flash sequence reports.
+class CUpdatePropertyPage : public QWizardPage {
+    Q_OBJECT
+public:
+    CUpdatePropertyPage(Language language, QWidget* parent = nullptr);
+
+    void OnSetActive();
+    // Back on this page is "<< Start" after the update ended.
+    void OnWizardBack();
+
+    CUpdaterPropertySheet* sheet = nullptr;
+
+    CXColorStatic* status;       // 1013
+    QLabel* detail;              // 1017
+    CXColorStatic* stage1;       // 1010
+    CXColorStatic* stage2;       // 1009
+    CXColorStatic* stage3;       // 1011
+    QProgressBar* progress;      // 1012
+    QLabel* newVersionLabel;     // 1018
+    CXColorStatic* newVersion;   // 1019
+    QPushButton* showLogButton;  // 1014
+};

@@ -1,0 +1,364 @@
+#include "ui/CUpdaterPropertySheet.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include "ui/CFileVersionInfo.h"
+#include "ui/CXColorStatic.h"
+#include "ui/TemplateTexts.h"
+#include "update/ProcedureVerdicts.h"
+#include "update/StringManager.h"
+#include "update/UpdateCodes.h"
+
+namespace {
+
+constexpr int kStringTableId = 135;
+const QColor kBlack(0, 0, 0);
+const QColor kGrey(128, 128, 128);
+const QColor kRed(255, 0, 0);
+
+void SetStyled(CXColorStatic* control, const QString& text, bool errorStyle) {
+    control->setText(text);
+    control->SetTextColor(errorStyle ? kRed : kBlack);
+    control->SetBold(errorStyle);
+}
+
+// Boxes 207 and 208 as the program shows them.
+class MessageBoxQuestions : public DiscoveryQuestions {
+public:
+    MessageBoxQuestions(QWidget* parent, Language language)
+        : parent_(parent), language_(language) {}
+    void CoderFileMissing() override {
+        QMessageBox::critical(parent_, Text(100, language_), Text(207, language_));
+    }
+    bool ConfirmCoderOnly() override {
+        return QMessageBox::warning(parent_, Text(100, language_), Text(208, language_),
+                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+
+private:
+    QWidget* parent_;
+    Language language_;
+};
+
+}  // namespace
+
+CUpdaterPropertySheet::CUpdaterPropertySheet(QWidget* parent)
+    : CWizard97PropertySheet(100, SystemLanguage(), parent),
+      m_connectPage(new CConnectPropertyPage(language)),
+      m_infoPage(new CInfoPropertyPage(language)),
+      m_updatePage(new CUpdatePropertyPage(language)),
+      procedure(std::make_unique<UpdateProcedure>(*this)) {
+    // Frames reach the log through the procedure's message window, drained on this thread.
+    procedure->logWindow->SetWakeup([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { procedure->logWindow->DispatchPending(); }, Qt::QueuedConnection);
+    });
+    messageBoxQuestions = std::make_unique<MessageBoxQuestions>(this, language);
+    discoveryQuestions = messageBoxQuestions.get();
+
+    setPage(kConnectPage, m_connectPage);
+    setPage(kInfoPage, m_infoPage);
+    setPage(kUpdatePage, m_updatePage);
+    m_connectPage->sheet = this;
+    m_infoPage->sheet = this;
+    m_updatePage->sheet = this;
+    AttachHeaderBitmap();
+
+    SetTitleWithVersion();
+    StringManager::GetInstance().LoadFromResource(kStringTableId);
+
+    connect(this, &QWizard::currentIdChanged, this, &CUpdaterPropertySheet::OnPageChanged);
+    connect(m_connectPage, &CConnectPropertyPage::ChoiceEdited, this,
+            &CUpdaterPropertySheet::ScheduleKickIdle);
+    // Back is ours: on the Update page it is "<< Start".
+    BackButton()->disconnect(this);
+    connect(BackButton(), &QPushButton::clicked, this, &CUpdaterPropertySheet::OnBackClicked);
+    connect(NextButton(), &QPushButton::clicked, this, &QWizard::next);
+    connect(FinishButton(), &QPushButton::clicked, this, &QWizard::accept);
+}
+
+CUpdaterPropertySheet::~CUpdaterPropertySheet() {
+    disconnect(this, &QWizard::currentIdChanged, this, nullptr);
+    // Waits for a worker (only reachable when the sheet is torn down from outside, since
+    // closing is refused while one runs); its late messages die with this object.
+    procedure.reset();
+}
+
+void CUpdaterPropertySheet::SetTitleWithVersion() {
+    CFileVersionInfo info;
+    if (info.CreateFromModule() && !info.GetFileVersion().empty()) {
+        setWindowTitle(Text(100, language) + " V" + QString::fromStdString(info.GetFileVersion()));
+    }
+}
+
+bool CUpdaterPropertySheet::WorkerRunning() const {
+    return procedure->IsWorkerRunning();
+}
+
+void CUpdaterPropertySheet::done(int result) {
+    if (WorkerRunning()) {
+        return;
+    }
+    CWizard97PropertySheet::done(result);
+}
+
+void CUpdaterPropertySheet::SetButtonStates(bool back, bool next, bool cancel) {
+    BackButton()->setEnabled(back);
+    NextButton()->setEnabled(next);
+    CancelButton()->setEnabled(cancel);
+}
+
+void CUpdaterPropertySheet::OnPageChanged(int id) {
+    switch (id) {
+        case kConnectPage:
+            m_connectPage->OnSetActive();
+            // Next waits for the idle moment, which looks for the firmware files first.
+            SetButtonStates(false, false, true);
+            ScheduleKickIdle();
+            break;
+        case kInfoPage:
+            SetButtonStates(true, false, false);
+            m_infoPage->OnSetActive();
+            break;
+        case kUpdatePage:
+            SetButtonStates(false, false, false);
+            m_updatePage->OnSetActive();
+            break;
+        default:
+            break;
+    }
+}
+
+void CUpdaterPropertySheet::OnBackClicked() {
+    if (currentId() == kUpdatePage) {
+        m_updatePage->OnWizardBack();
+        return;
+    }
+    back();
+}
+
+void CUpdaterPropertySheet::ScheduleKickIdle() {
+    if (kickIdlePending) {
+        return;
+    }
+    kickIdlePending = true;
+    QTimer::singleShot(0, this, [this] {
+        kickIdlePending = false;
+        OnKickIdle();
+    });
+}
+
+void CUpdaterPropertySheet::OnKickIdle() {
+    if (currentId() != kConnectPage || !isVisible()) {
+        return;
+    }
+    if (!discoveryDone && procedure->m_versionToFlash.empty()) {
+        discoveryDone = true;
+        if (!procedure->DiscoverFirmwareFiles(*discoveryQuestions)) {
+            CWizard97PropertySheet::done(QDialog::Rejected);
+            return;
+        }
+    }
+    SetButtonStates(false, m_connectPage->NextAllowed(), true);
+}
+
+// ------------------------------------------------------------------ called by the pages
+
+void CUpdaterPropertySheet::StartIdentification() {
+    ConnectionChoice choice;
+    choice.connectionType = m_connectPage->connectionType;
+    choice.serialPort = static_cast<uint16_t>(m_connectPage->serialPort);
+    choice.tcpAddress = m_connectPage->tcpAddress.toStdString();
+    choice.tcpPort = static_cast<uint16_t>(m_connectPage->tcpPort);
+    procedure->SetConnectionChoice(choice);
+
+    SetStyled(m_infoPage->status, Text(201, language), false);
+    SetButtonStates(false, false, false);
+    procedure->StartIdentification();
+}
+
+void CUpdaterPropertySheet::StartFlashing() {
+    if (procedure->m_samplesFile.empty()) {
+        // The DSP firmware is then the second stage.
+        QString caption = m_updatePage->stage3->text();
+        if (!caption.isEmpty()) {
+            caption[0] = '2';
+        }
+        m_updatePage->stage2->setText(caption);
+    }
+    m_updatePage->status->setText(Text(procedure->m_biosRunning ? 212 : 211, language));
+    SetButtonStates(false, false, false);
+    procedure->StartFlashing();
+}
+
+void CUpdaterPropertySheet::ShowLogFile() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(procedure->LogPath())));
+}
+
+void CUpdaterPropertySheet::RestoreWizardButtons() {
+    BackButton()->setText(m_backText);
+    ShowNormalButtons();
+    // The Connect page again; the next identification starts when the user presses Next.
+    restart();
+}
+
+// ------------------------------------------------------------------ the procedure's messages
+
+void CUpdaterPropertySheet::Post(uint32_t message, int64_t wParam, int64_t lParam) {
+    QMetaObject::invokeMethod(
+        this, [this, message, wParam, lParam] { Dispatch(message, wParam, lParam); },
+        Qt::QueuedConnection);
+}
+
+void CUpdaterPropertySheet::SetIdentifyStatus(int textNumber) {
+    QMetaObject::invokeMethod(
+        this, [this, textNumber] { m_infoPage->status->setText(Text(textNumber, language)); },
+        Qt::QueuedConnection);
+}
+
+void CUpdaterPropertySheet::Dispatch(uint32_t message, int64_t wParam, int64_t lParam) {
+    switch (message) {
+        case WM_UPD_IDENTIFIED:
+            OnIdentified(static_cast<int32_t>(wParam));
+            break;
+        case WM_UPD_STATUS:
+            OnStatusText(static_cast<int>(wParam));
+            break;
+        case WM_UPD_STAGE:
+            OnStage(static_cast<int>(wParam));
+            break;
+        case WM_UPD_PROGRESS_RANGE:
+            OnProgressRange(static_cast<int>(wParam), static_cast<int>(lParam));
+            break;
+        case WM_UPD_PROGRESS_STEP:
+            OnProgressStep();
+            break;
+        case WM_UPD_FINISHED:
+            OnUpdateFinished(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+            break;
+        default:
+            break;
+    }
+}
+
+void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
+    // The worker ends right after its last message.
+    procedure->WaitForWorker();
+
+    const ConnectionChoice choice = procedure->GetConnectionChoice();
+    IdentificationState state;
+    state.serialPort = choice.serialPort;
+    state.baudRate = procedure->m_baudRate;
+    state.tcpAddress = choice.tcpAddress;
+    state.tcpPort = choice.tcpPort;
+    state.biosVersion = procedure->m_biosVersion;
+    state.mainPort = procedure->m_mainPort;
+    const IdentificationVerdict verdict = DecideIdentification(outcome, state, language);
+
+    CInfoPropertyPage& page = *m_infoPage;
+    if (verdict.status.changed) {
+        SetStyled(page.status, QString::fromStdString(verdict.status.text),
+                  verdict.status.errorStyle);
+    }
+    if (verdict.detail.changed) {
+        SetStyled(page.detail, QString::fromStdString(verdict.detail.text),
+                  verdict.detail.errorStyle);
+        page.detail->show();
+    }
+    page.currentVersionLabel->setVisible(verdict.showVersions);
+    page.versionToFlashLabel->setVisible(verdict.showVersions);
+    page.currentVersion->setVisible(verdict.showVersions);
+    page.versionToFlash->setVisible(verdict.showVersions);
+    page.hint->setVisible(verdict.showVersions);
+    if (verdict.showVersions) {
+        page.currentVersion->setText(QString::fromStdString(procedure->m_currentVersion));
+        page.versionToFlash->setText(QString::fromStdString(procedure->m_versionToFlash));
+    }
+    if (verdict.hint.changed) {
+        SetStyled(page.hint, QString::fromStdString(verdict.hint.text), verdict.hint.errorStyle);
+        page.hint->show();
+    }
+    SetButtonStates(true, verdict.mayGoOn, true);
+    update();
+}
+
+void CUpdaterPropertySheet::OnStatusText(int textNumber) {
+    m_updatePage->status->setText(Text(textNumber, language));
+    m_updatePage->status->repaint();
+}
+
+void CUpdaterPropertySheet::OnStage(int stage) {
+    CUpdatePropertyPage& page = *m_updatePage;
+    switch (stage) {
+        case 1:
+            page.stage1->show();
+            page.stage2->setVisible(!procedure->m_dspFile.empty() ||
+                                    !procedure->m_samplesFile.empty());
+            page.stage3->setVisible(!procedure->m_samplesFile.empty());
+            page.progress->show();
+            break;
+        case 2:
+            page.stage1->SetTextColor(kGrey);
+            page.stage2->SetTextColor(kBlack);
+            break;
+        case 3:
+            page.stage2->SetTextColor(kGrey);
+            page.stage3->SetTextColor(kBlack);
+            break;
+        case 4:
+            page.stage1->hide();
+            page.stage2->hide();
+            page.stage3->hide();
+            page.progress->hide();
+            break;
+        default:
+            break;
+    }
+}
+
+void CUpdaterPropertySheet::OnProgressRange(int minimum, int maximum) {
+    m_updatePage->progress->setRange(minimum, maximum);
+    m_updatePage->progress->setValue(minimum);
+    m_updatePage->progress->repaint();
+}
+
+void CUpdaterPropertySheet::OnProgressStep() {
+    QProgressBar* bar = m_updatePage->progress;
+    if (bar->value() < bar->maximum()) {
+        bar->setValue(bar->value() + 1);
+    }
+}
+
+void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockResult) {
+    procedure->WaitForWorker();
+    CUpdatePropertyPage& page = *m_updatePage;
+    if (result != UPD_OK) {
+        SetStyled(page.status, Text(214, language), true);
+        page.detail->setText(
+            QString::fromStdString(UpdateResultText(result, lastBlockResult, language)));
+        page.detail->show();
+        page.showLogButton->show();
+    } else {
+        procedure->WriteLog("Update finished successfully.");
+        procedure->WriteLog("New firmware version:  " + procedure->m_currentVersion);
+        SetStyled(page.status, Text(215, language), false);
+        page.newVersion->setText(QString::fromStdString(procedure->m_currentVersion));
+        page.newVersionLabel->show();
+        page.newVersion->show();
+    }
+
+    // "<< Start" where Next was, Finish where Cancel was.
+    m_backText = BackButton()->text();
+    BackButton()->setText(Text(218, language));
+    ShowEndButtons();
+    BackButton()->setEnabled(true);
+    FinishButton()->setEnabled(true);
+    update();
+    // A TCP connection kept by the reconnection ends with the update.
+    procedure->m_handler.Close(0);
+}

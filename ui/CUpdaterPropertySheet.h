@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "ui/CConnectPropertyPage.h"
+#include "ui/CInfoPropertyPage.h"
+#include "ui/CUpdatePropertyPage.h"
+#include "ui/CWizard97PropertySheet.h"
+#include "update/FirmwareFiles.h"
+#include "update/ProcedureSink.h"
+#include "update/UpdateProcedure.h"
+
+// The program's window: the three-page wizard that owns the update procedure. The workers
+// report through the sink; their messages are queued into the Qt event loop in posting order
+// and handled here, on the GUI thread, where they become texts, colours, progress and
+// buttons. While a worker runs no wizard button works, and neither do the close box and
+// Escape: closing then would destroy the sheet under the worker.
+class CUpdaterPropertySheet : public CWizard97PropertySheet, public ProcedureSink {
+    Q_OBJECT
+public:
+    enum PageId { kConnectPage = 0, kInfoPage = 1, kUpdatePage = 2 };
+
+    explicit CUpdaterPropertySheet(QWidget* parent = nullptr);
+    ~CUpdaterPropertySheet() override;
+
+    // Called by the pages.
+    void StartIdentification();
+    void StartFlashing();
+    void ShowLogFile();
+    void RestoreWizardButtons();
+
+    void SetButtonStates(bool back, bool next, bool cancel);
+
+    // ProcedureSink: called on the worker thread.
+    void Post(uint32_t message, int64_t wParam, int64_t lParam) override;
+    void SetIdentifyStatus(int textNumber) override;
+
+    UpdateProcedure& Procedure() { return *procedure; }
+    // The boxes the firmware discovery shows; tests put their own answers in.
+    void SetDiscoveryQuestions(DiscoveryQuestions* questions) { discoveryQuestions = questions; }
+
+    // The pages belong to the wizard, as its children.
+    CConnectPropertyPage* m_connectPage;
+    CInfoPropertyPage* m_infoPage;
+    CUpdatePropertyPage* m_updatePage;
+
+public slots:
+    void done(int result) override;
+
+protected:
+    void OnKickIdle();
+
+private:
+    void ScheduleKickIdle();
+    void SetTitleWithVersion();
+    void OnPageChanged(int id);
+    void OnBackClicked();
+    void Dispatch(uint32_t message, int64_t wParam, int64_t lParam);
+    void OnIdentified(int32_t outcome);
+    void OnStatusText(int textNumber);
+    void OnStage(int stage);
+    void OnProgressRange(int minimum, int maximum);
+    void OnProgressStep();
+    void OnUpdateFinished(int32_t result, int32_t lastBlockResult);
+    bool WorkerRunning() const;
+
+    DiscoveryQuestions* discoveryQuestions = nullptr;
+    std::unique_ptr<DiscoveryQuestions> messageBoxQuestions;
+    bool kickIdlePending = false;
+    bool discoveryDone = false;
+    QString m_backText;
+
+    // Last, so it goes first: its destructor waits for a worker that may still post here.
+    std::unique_ptr<UpdateProcedure> procedure;
+};
