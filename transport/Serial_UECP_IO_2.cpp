@@ -150,7 +150,11 @@ void Serial_UECP_IO_2::ClosePort() {
         pollfd writable{portHandle, POLLOUT, 0};
         PollRetrying(&writable, 1, 10);  // no event tells us the queue ran empty
     }
-    tcflush(portHandle, TCOFLUSH);
+    // Only what could not drain is dropped. A pseudo-terminal reports nothing queued while the
+    // other side has not read yet, and flushing there would throw away the last frame sent.
+    if (queued > 0) {
+        tcflush(portHandle, TCOFLUSH);
+    }
     if (saved_) {
         tcsetattr(portHandle, TCSANOW, &saved_->settings);
     }

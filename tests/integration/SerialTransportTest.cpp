@@ -205,6 +205,18 @@ TEST(SerialTransport, MovesBytesBothWays) {
     EXPECT_EQ(transport.Send(kFrame.data(), 1), ERR_DEVICE_NOT_OPEN);
 }
 
+TEST(SerialTransport, AFrameSentRightBeforeCloseStillReachesTheDevice) {
+    // The start-update command is sent and the port closed at once; the device reads later.
+    Pty pty;
+    ASSERT_FALSE(pty.path.empty());
+    RecordingReader reader;
+    CountingSerial transport(&reader);
+    ASSERT_EQ(transport.Open(Params(pty.path, 9600)), ERR_OK);
+    ASSERT_EQ(transport.Send(kFrame.data(), static_cast<int32_t>(kFrame.size())), ERR_OK);
+    transport.Close(false);
+    EXPECT_EQ(pty.ReadExactly(kFrame.size(), 500), kFrame);
+}
+
 TEST(SerialTransport, WriteThatCannotCompleteTimesOutAndShowsWhatWentOut) {
     Pty pty;
     ASSERT_FALSE(pty.path.empty());
