@@ -163,6 +163,12 @@ void SimServer::Accept() {
             return;
         }
         lines_.push_back(std::make_unique<Line>(nextLineId_++, fd, LinkKind::Tcp));
+        if (options_.refuseFrom && ++accepted_ + 1 >= *options_.refuseFrom) {
+            // Closed, not just left unaccepted: the kernel would complete the handshake.
+            close(listenFd_);
+            listenFd_ = -1;
+            return;
+        }
     }
 }
 
