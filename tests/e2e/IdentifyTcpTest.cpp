@@ -172,6 +172,10 @@ struct BiosVersionCase {
     bool passes;
 };
 
+void PrintTo(const BiosVersionCase& c, std::ostream* out) {
+    *out << c.state << " with BIOS " << c.version;
+}
+
 class IdentifyTcpBiosVersion : public testing::TestWithParam<BiosVersionCase> {};
 
 TEST_P(IdentifyTcpBiosVersion, ComparedAsTextWithTwoTen) {

@@ -171,7 +171,7 @@ public:
         if (at < 0) {
             return {};
         }
-        const Posted& last = sink.Posts()[static_cast<size_t>(at)];
+        const Posted last = sink.Posts()[static_cast<size_t>(at)];
         return {last.wParam, last.lParam};
     }
 
@@ -179,19 +179,19 @@ public:
         const std::vector<Posted> all = sink.Posts();
         return std::vector<Posted>(all.begin() + static_cast<long>(flashFrom_), all.end());
     }
-    // The flash posts as (message, wParam, lParam), progress steps counted and not listed.
-    std::vector<std::vector<int64_t>> FlashMessages(size_t* steps = nullptr) {
+    // The flash posts as {message, wParam, lParam}; a run of progress steps is one entry
+    // {WM_UPD_PROGRESS_STEP, how many, 0}.
+    std::vector<std::vector<int64_t>> FlashMessages() {
         std::vector<std::vector<int64_t>> messages;
-        size_t count = 0;
         for (const Posted& p : FlashPosts()) {
-            if (p.message == WM_UPD_PROGRESS_STEP) {
-                ++count;
-                continue;
+            if (p.message == WM_UPD_PROGRESS_STEP && !messages.empty() &&
+                messages.back()[0] == WM_UPD_PROGRESS_STEP) {
+                ++messages.back()[1];
+            } else if (p.message == WM_UPD_PROGRESS_STEP) {
+                messages.push_back({WM_UPD_PROGRESS_STEP, 1, 0});
+            } else {
+                messages.push_back({p.message, p.wParam, p.lParam});
             }
-            messages.push_back({p.message, p.wParam, p.lParam});
-        }
-        if (steps != nullptr) {
-            *steps = count;
         }
         return messages;
     }

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +11,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "support/ChildProcess.h"
 
 // The simulator as a child process; reads its announcement lines from stdout.
 class SimProcess {
@@ -22,29 +21,7 @@ public:
         if (pipe2(out, O_CLOEXEC) != 0) {
             return;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        args.insert(args.begin(), TARVELIN_SIM_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<std::string> environment(env);
-        for (char** e = environ; *e != nullptr; ++e) {
-            environment.emplace_back(*e);
-        }
-        std::vector<char*> envp;
-        for (auto& e : environment) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, TARVELIN_SIM_PATH, &actions, nullptr, argv.data(), envp.data()) !=
-            0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = SpawnChild(TARVELIN_SIM_PATH, std::move(args), env, -1, out[1], -1);
         close(out[1]);
         out_ = out[0];
     }
