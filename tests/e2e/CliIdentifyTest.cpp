@@ -59,6 +59,9 @@ TEST(CliIdentify, SerialFirmwareOverTheSimulatorsTerminal) {
     EXPECT_EQ(JsonField(cli.Out(), "outcome"), "2") << cli.Out();
     EXPECT_EQ(JsonField(cli.Out(), "baudRate"), "19200");
     EXPECT_EQ(JsonField(cli.Out(), "currentVersion"), "\"2.15\"");
+    // A device path has no COM number; the text names the device.
+    EXPECT_EQ(JsonField(cli.Out(), "status"),
+              "\"Established connection to Coder via " + device.Pty() + ".\"");
 }
 
 TEST(CliIdentify, WarningCaseExitsZeroAndNamesTheWarning) {
