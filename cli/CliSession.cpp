@@ -186,6 +186,13 @@ int CliSession::Identify() {
     state.biosVersion = p.m_biosVersion;
     state.mainPort = p.m_mainPort;
     verdict_ = DecideIdentification(outcome_, state, language_);
+    if (!options_.choice.serialDevice.empty()) {
+        // A port given as a device path has no COM number: name the device instead of COM0.
+        const size_t at = verdict_.status.text.find("COM0");
+        if (at != std::string::npos) {
+            verdict_.status.text.replace(at, 4, options_.choice.serialDevice);
+        }
+    }
 
     if (verdict_.status.changed) {
         Say(verdict_.status.text);

@@ -176,6 +176,11 @@ void CoderDevice::HandleBios(const SimRequest& request, const LinkInfo& link, Si
                 writer_.Ack(out, AnswerTime(now), request, kAckFieldLength);
             } else if (f[5] >= FlashMemory::kRegionCount) {
                 writer_.Ack(out, AnswerTime(now), request, kAckOutOfRange);
+            } else if (const auto fault = std::find_if(
+                           options_.eraseNacks.begin(), options_.eraseNacks.end(),
+                           [&f](const SimOptions::EraseFault& e) { return e.region == f[5]; });
+                       fault != options_.eraseNacks.end()) {
+                writer_.Ack(out, AnswerTime(now), request, fault->code);
             } else {
                 flash_.Erase(f[5]);
                 writer_.Ack(out, AnswerTime(now, options_.eraseMs), request, 0);

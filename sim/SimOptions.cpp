@@ -62,6 +62,7 @@ std::string SimUsage() {
            "  timing:  --time-scale F  --erase-ms N  --stay-in-bios  --slow-ms N\n"
            "  faults:  --nack BLOCK:CODE[:TIMES]  --lose-ack BLOCK  --bad-crc BLOCK  --noise\n"
            "           --no-finish-ack  --drop-after BLOCK  --no-reconnect\n"
+           "           --erase-nack REGION:CODE  --refuse-from CONNECTION\n"
            "  output:  --dump FILE  --dump-raw DIR\n"
            "At least one of --tcp and --serial is required.\n";
 }
@@ -86,7 +87,8 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
                    name == "--baud" || name == "--transfer-mode" || name == "--time-scale" ||
                    name == "--erase-ms" || name == "--nack" || name == "--lose-ack" ||
                    name == "--bad-crc" || name == "--drop-after" || name == "--slow-ms" ||
-                   name == "--dump" || name == "--dump-raw";
+                   name == "--dump" || name == "--dump-raw" || name == "--erase-nack" ||
+                   name == "--refuse-from";
         };
         if (needsValue() && !hasValue) {
             return fail("option " + name + " needs a value");
@@ -196,6 +198,24 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
             } else {
                 o.dropAfter = n;
             }
+        } else if (name == "--erase-nack") {
+            const std::string& v = value();
+            const auto parts = Split(v, ':');
+            int64_t region = 0;
+            int64_t code = 0;
+            if (parts.size() != 2 || !ParseInt(parts[0], 0, 2, region) ||
+                !ParseInt(parts[1], 1, 255, code)) {
+                return fail(
+                    "--erase-nack: expected REGION:CODE (REGION 0 to 2, CODE 1 to 255), got '" + v +
+                    "'");
+            }
+            o.eraseNacks.push_back({static_cast<uint8_t>(region), static_cast<uint8_t>(code)});
+        } else if (name == "--refuse-from") {
+            if (!ParseInt(value(), 2, kMaxBlock, n)) {
+                return fail("--refuse-from: expected a connection number >= 2, got '" + args[i] +
+                            "'");
+            }
+            o.refuseFrom = n;
         } else if (name == "--noise") {
             o.noise = true;
         } else if (name == "--no-finish-ack") {
@@ -224,6 +244,9 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
     }
     if (!o.link.empty() && !o.serial) {
         return fail("--link needs --serial");
+    }
+    if (o.refuseFrom && !o.tcpPort) {
+        return fail("--refuse-from needs --tcp");
     }
     if (o.pace && !o.serial) {
         return fail("--pace needs --serial");

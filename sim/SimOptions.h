@@ -40,13 +40,22 @@ struct SimOptions {
     int32_t firmwareRebootSerialMs = 4000;
     int32_t firmwareRebootTcpMs = 6000;
 
+    // An erase command for `region` acknowledged with `code`; the region stays as it was.
+    struct EraseFault {
+        uint8_t region = 0;
+        uint8_t code = 0;
+    };
+
     std::vector<NackFault> nacks;
+    std::vector<EraseFault> eraseNacks;
     std::vector<int64_t> loseAcks;
     std::vector<int64_t> badCrcs;
     bool noise = false;
     bool noFinishAck = false;
     std::optional<int64_t> dropAfter;
     bool noReconnect = false;
+    // From this TCP connection on (counted from 1) the listener is closed: new ones are refused.
+    std::optional<int64_t> refuseFrom;
     int32_t slowMs = 0;
     std::string dumpFile;
     std::string dumpRawDir;

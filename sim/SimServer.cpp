@@ -168,6 +168,12 @@ void SimServer::Accept() {
         const int yes = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         lines_.push_back(std::make_unique<Line>(nextLineId_++, fd, LinkKind::Tcp));
+        if (options_.refuseFrom && ++accepted_ + 1 >= *options_.refuseFrom) {
+            // Closed, not just left unaccepted: the kernel would complete the handshake.
+            close(listenFd_);
+            listenFd_ = -1;
+            return;
+        }
     }
 }
 

@@ -80,5 +80,6 @@ private:
     std::thread thread_;
     std::vector<std::unique_ptr<Line>> lines_;
     uint64_t nextLineId_ = 1;
+    int64_t accepted_ = 0;
     std::multimap<SimTime, Event> events_;
 };

@@ -3,13 +3,13 @@
 #include <chrono>
 
 void FrameDataListCS::Push(std::unique_ptr<FrameData> frame, int32_t maxCount) {
-    {
-        CriticalSectionLock hold(*this);
-        while (maxCount > 0 && count >= maxCount) {
-            TakeFirst();
-        }
-        Append(std::move(frame));
+    CriticalSectionLock hold(*this);
+    while (maxCount > 0 && count >= maxCount) {
+        TakeFirst();
     }
+    Append(std::move(frame));
+    // Woken under the lock: a waiter that takes this frame may go on to destroy the list (a
+    // NetPC handler after its exchange), which must not happen while we still notify.
     arrived_.notify_all();
 }
 

@@ -23,9 +23,8 @@
 #include "protocol/FrameCodec.h"
 #include "sim/Sha256.h"
 #include "sim/SimServer.h"
+#include "support/SimProcess.h"
 #include "transport/AutoFrameBuffer.h"
-
-extern char** environ;
 
 namespace {
 
@@ -138,120 +137,6 @@ int ConnectLoopback(uint16_t port) {
         return -1;
     }
     return fd;
-}
-
-// The simulator as a child process; reads its announcement lines from stdout.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args, std::vector<std::string> env = {}) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        args.insert(args.begin(), TARVELIN_SIM_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<std::string> environment(env);
-        for (char** e = environ; *e != nullptr; ++e) {
-            environment.emplace_back(*e);
-        }
-        std::vector<char*> envp;
-        for (auto& e : environment) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, TARVELIN_SIM_PATH, &actions, nullptr, argv.data(), envp.data()) !=
-            0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        out_ = out[0];
-    }
-    ~SimProcess() {
-        if (pid_ > 0 && status_ < 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) {
-            close(out_);
-        }
-    }
-    // Lines up to and including "ready"; empty when the process ends or the bound passes.
-    std::vector<std::string> Announcements() {
-        std::vector<std::string> lines;
-        std::string text;
-        const auto deadline = Clock::now() + 5s;
-        while (Clock::now() < deadline) {
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) {
-                continue;
-            }
-            char c;
-            if (read(out_, &c, 1) != 1) {
-                break;
-            }
-            if (c != '\n') {
-                text += c;
-                continue;
-            }
-            lines.push_back(text);
-            if (text == "ready") {
-                return lines;
-            }
-            text.clear();
-        }
-        return {};
-    }
-    // Exit status after a signal (or on its own), -1 when it does not end within the bound.
-    int Stop(int signal = SIGTERM) {
-        if (pid_ <= 0) {
-            return -1;  // never signal -1 or 0: that would reach other processes
-        }
-        if (signal != 0) {
-            kill(pid_, signal);
-        }
-        const auto deadline = Clock::now() + 5s;
-        while (Clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                return status_;
-            }
-            usleep(10000);
-        }
-        return -1;
-    }
-    pid_t pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int status_ = -1;
-};
-
-uint16_t PortOf(const std::vector<std::string>& lines) {
-    for (const auto& line : lines) {
-        if (line.rfind("tcp 127.0.0.1:", 0) == 0) {
-            return static_cast<uint16_t>(std::stoi(line.substr(14)));
-        }
-    }
-    return 0;
-}
-
-std::string PtyOf(const std::vector<std::string>& lines) {
-    for (const auto& line : lines) {
-        if (line.rfind("serial ", 0) == 0) {
-            return line.substr(7);
-        }
-    }
-    return {};
 }
 
 int OpenPty(const std::string& path, speed_t speed) {
@@ -454,6 +339,30 @@ TEST(SimServerInProcess, DroppedConnectionResumesOnTheNextOne) {
     EXPECT_EQ(second.Ack(WriteBlock(0x80040, data.data(), 64), 4), 0);
     EXPECT_EQ(server.WithDevice([](SimDevice& d) { return d.Coder().Flash().WrittenLength(0); }),
               128u);
+    server.Stop();
+}
+
+TEST(SimServerInProcess, RefuseFromClosesTheListenerAfterTheEarlierConnections) {
+    SimOptions options;
+    options.tcpPort = 0;
+    options.timeScale = 0;
+    options.refuseFrom = 3;
+    SimServer server(options);
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    FrameClient first(ConnectLoopback(server.port()));
+    ASSERT_GE(first.fd(), 0);
+    ASSERT_TRUE(first.Send(Coder(0x7E), 1));
+    EXPECT_EQ(first.Receive(2), (std::vector<Bytes>{{0x18, 0x00}, kVersionAnswer}));
+    FrameClient second(ConnectLoopback(server.port()));
+    ASSERT_GE(second.fd(), 0);
+    // The second one was accepted once it answers; from then on the port is closed.
+    ASSERT_TRUE(second.Send(Coder(0x7E), 2));
+    EXPECT_EQ(second.Receive(2).size(), 2u);
+    EXPECT_LT(ConnectLoopback(server.port()), 0) << "the third connection was accepted";
+    // Connections already open keep working.
+    ASSERT_TRUE(first.Send(Coder(0x7E), 3));
+    EXPECT_EQ(first.Receive(2).size(), 2u);
     server.Stop();
 }
 

@@ -286,6 +286,19 @@ TEST(SimDevice, DropAfterClosesTcpOrSilencesTheLineOnce) {
     EXPECT_EQ(serial.Send(Coder(0x7E), 5, kSerialBios, 0ms).size(), 1u);
 }
 
+TEST(SimDevice, EraseNackLeavesTheRegionUnerased) {
+    SimOptions o = Bios();
+    o.eraseNacks = {{1, 6}};
+    Device d(o);
+    EXPECT_EQ(d.AckCode(Coder(0x51, {0}), 1, kTcp, 0ms), 0);
+    EXPECT_EQ(d.AckCode(Coder(0x51, {1}), 2, kTcp, 0ms), 6);
+    EXPECT_EQ(d.AckCode(Coder(0x51, {2}), 3, kTcp, 0ms), 0);
+    EXPECT_TRUE(d.sim.Coder().Flash().Erased(0));
+    EXPECT_FALSE(d.sim.Coder().Flash().Erased(1));
+    // A write into the region that was refused its erase does not verify.
+    EXPECT_EQ(d.AckCode(Write(0xCDF0, 0, Bytes(64, 0)), 4, kTcp, 0ms), 17);
+}
+
 TEST(SimDevice, BadCrcIsAnsweredWithCode1) {
     Device d(Bios());
     Bytes frame = Request(Coder(0x51, {0}), 9);

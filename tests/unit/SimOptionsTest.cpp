@@ -46,6 +46,10 @@ TEST(SimOptions, FullCommandLine) {
                           "--drop-after",
                           "9",
                           "--no-reconnect",
+                          "--refuse-from",
+                          "3",
+                          "--erase-nack",
+                          "2:17",
                           "--slow-ms",
                           "20",
                           "--dump",
@@ -73,6 +77,10 @@ TEST(SimOptions, FullCommandLine) {
     EXPECT_EQ(o.loseAcks, std::vector<int64_t>{4});
     EXPECT_EQ(o.badCrcs, std::vector<int64_t>{6});
     EXPECT_EQ(*o.dropAfter, 9);
+    EXPECT_EQ(*o.refuseFrom, 3);
+    ASSERT_EQ(o.eraseNacks.size(), 1u);
+    EXPECT_EQ(o.eraseNacks[0].region, 2);
+    EXPECT_EQ(o.eraseNacks[0].code, 17);
     EXPECT_EQ(o.slowMs, 20);
     EXPECT_EQ(o.dumpFile, "d.txt");
     EXPECT_EQ(o.dumpRawDir, "raw");
@@ -110,6 +118,11 @@ TEST(SimOptions, BadOptionsGiveAReasonNeverACrash) {
         {"--tcp", "0", "--link", "COM7"},
         {"--serial", "--link", "ttyS0"},
         {"--tcp", "0", "--pace"},
+        {"--tcp", "0", "--refuse-from", "1"},
+        {"--serial", "--refuse-from", "3"},
+        {"--tcp", "0", "--erase-nack", "3:17"},
+        {"--tcp", "0", "--erase-nack", "1"},
+        {"--tcp", "0", "--erase-nack", "1:0"},
     };
     for (const auto& args : bad) {
         const auto r = Parse(args);

@@ -1,0 +1,162 @@
+// Faults during the flash sequence, each reached through a simulator that misbehaves on cue:
+// block retries, a block that keeps failing, an unacknowledged finish, a coder that cannot be
+// reached after the reboot, and an erase step that cannot open or whose command is refused.
+#include <gtest/gtest.h>
+
+#include "FirmwareFolder.h"
+#include "ProcedureHarness.h"
+#include "SimUnderTest.h"
+#include "update/ProcedureVerdicts.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Messages = std::vector<std::vector<int64_t>>;
+
+constexpr int64_t kStatus = WM_UPD_STATUS;
+constexpr int64_t kStage = WM_UPD_STAGE;
+constexpr int64_t kRange = WM_UPD_PROGRESS_RANGE;
+constexpr int64_t kStep = WM_UPD_PROGRESS_STEP;
+constexpr int64_t kFinished = WM_UPD_FINISHED;
+
+const std::vector<std::string> kSerialBios{"--serial", "--state", "bios", "--time-scale", "0"};
+const std::vector<std::string> kTcpBios{"--tcp",           "0", "--state",      "bios",
+                                        "--transfer-mode", "1", "--time-scale", "0"};
+
+std::vector<std::string> With(std::vector<std::string> base,
+                              std::initializer_list<std::string> more) {
+    base.insert(base.end(), more);
+    return base;
+}
+
+bool HasRange(const Messages& messages) {
+    return std::any_of(messages.begin(), messages.end(),
+                       [](const std::vector<int64_t>& m) { return m[0] == kRange; });
+}
+
+// A block answered with code 17 twice is sent a third time and written; the coder restarts
+// after the finish without acknowledging it, which is a success all the same.
+TEST(FlashFaults, TwoBlockFailuresThenSuccessAndAnUnacknowledgedFinish) {
+    FirmwareFolder files(2000, std::nullopt, std::nullopt);
+    SimUnderTest device(With(kSerialBios, {"--nack", "3:17:2", "--no-finish-ack"}));
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_SERIAL_BIOS);
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_OK);
+    EXPECT_EQ(finished.lastBlockResult, ERR_OK);
+    EXPECT_EQ(
+        run.ProcedureLinesFrom("Start flashing Coder firmware..."),
+        (Lines{"Start flashing Coder firmware...", "1. retry sending of data block at 8000:00C0",
+               "2. retry sending of data block at 8000:00C0",
+               "Send 'Finish Flash Programming' command...", "Awaiting Reboot...",
+               "Detecting baud rate...", "Trying baud rate 115200...", "Trying baud rate 9600...",
+               "Detected baud rate: 9600"}));
+    // One progress step per block, not per attempt.
+    EXPECT_EQ(run.FlashMessages()[4], (std::vector<int64_t>{kStep, 32, 0}));
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,50,80,00,00,C0,"), 3u);
+    // The finish went out and nothing acknowledged it; the reboot pause followed.
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,53,"), 1u);
+    EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{200, 200, 6000}));
+    EXPECT_EQ(run.procedure->m_currentVersion, "2.16");
+    EXPECT_EQ(device.StopAndDump()[0], files.ExpectedDump()[0]);
+}
+
+TEST(FlashFaults, ThreeFailuresWithCode17FailTheCoderFirmware) {
+    FirmwareFolder files(2000, std::nullopt, 2000);
+    SimUnderTest device(With(kSerialBios, {"--nack", "2:17"}));
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_SERIAL_BIOS);
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_CODER_FLASH_FAILED);
+    EXPECT_EQ(finished.lastBlockResult, ERR_NACK_17);
+    EXPECT_EQ(run.FlashMessages(), (Messages{{kStatus, 213, 0},
+                                             {kStatus, 212, 0},
+                                             {kStage, 1, 0},
+                                             {kRange, 0, 32},
+                                             {kStep, 3, 0},
+                                             {kStage, 4, 0},
+                                             {kFinished, 14, 38}}));
+    EXPECT_EQ(
+        run.ProcedureLinesFrom("Start flashing Coder firmware..."),
+        (Lines{"Start flashing Coder firmware...", "1. retry sending of data block at 8000:0080",
+               "2. retry sending of data block at 8000:0080", "Failed to flash Coder firmware!"}));
+    const std::string text = UpdateResultText(14, 38, Language::English);
+    EXPECT_EQ(text.rfind("Verify failed."), text.size() - std::string("Verify failed.").size())
+        << text;
+    EXPECT_EQ(text.rfind(LoadText(410, Language::English), 0), 0u) << text;
+}
+
+TEST(FlashFaults, TcpCoderUnreachableAfterTheRebootIs18) {
+    FirmwareFolder files(2000, std::nullopt, std::nullopt);
+    SimUnderTest device(With(kTcpBios, {"--no-reconnect"}));
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(TcpChoice(device.Port()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_TCP_BIOS);
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_RECONNECT_FAILED);
+    EXPECT_EQ(run.ProcedureLinesFrom("Send 'Finish Flash Programming' command..."),
+              (Lines{"Send 'Finish Flash Programming' command...", "Awaiting Reboot...",
+                     "Use TCP/IP connection", "Retry 1", "Retry 2",
+                     "Failed to open connection: IO connect error"}));
+    // Three attempts after the reboot pause.
+    EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{200, 200, 8000, 500, 500, 500}));
+    const Messages messages = run.FlashMessages();
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(messages[messages.size() - 3], (std::vector<int64_t>{kStatus, 217, 0}));
+    EXPECT_EQ(messages[messages.size() - 2], (std::vector<int64_t>{kStage, 4, 0}));
+    EXPECT_EQ(messages.back(), (std::vector<int64_t>{kFinished, 18, 0}));
+}
+
+// The third connection of this run is the erase step's: identification, BIOS, erase.
+TEST(FlashFaults, EraseOpeningFailsWith8AndNoProgressRange) {
+    FirmwareFolder files(2000, std::nullopt, std::nullopt);
+    SimUnderTest device(With(kTcpBios, {"--refuse-from", "3"}));
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(TcpChoice(device.Port()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_TCP_BIOS);
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_ERASE_FAILED);
+    EXPECT_EQ(run.FlashMessages(), (Messages{{kStatus, 213, 0},
+                                             {kStatus, 212, 0},
+                                             {kStage, 1, 0},
+                                             {kStage, 4, 0},
+                                             {kFinished, 8, 0}}));
+    EXPECT_EQ(run.ProcedureLinesFrom("Coder is ready"),
+              (Lines{"Coder is ready", "Use TCP/IP connection",
+                     "Failed to open connection: IO connect error"}));
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,51,"), 0u);
+}
+
+// A refused erase command ends the update: flashing into flash that was not erased would
+// leave a corrupt image behind.
+TEST(FlashFaults, RefusedEraseCommandEndsTheUpdateWith8) {
+    FirmwareFolder files(2000, std::nullopt, 2000);
+    SimUnderTest device(With(kTcpBios, {"--erase-nack", "1:6"}));
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(TcpChoice(device.Port()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_TCP_BIOS);
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_ERASE_FAILED);
+    const Messages messages = run.FlashMessages();
+    EXPECT_FALSE(HasRange(messages));
+    EXPECT_EQ(messages.back(), (std::vector<int64_t>{kFinished, 8, 0}));
+    const Lines lines = run.ProcedureLines();
+    EXPECT_EQ(lines.back(), "Erase Flash...");
+    // Region 0 was erased and paused after; region 1 was refused; region 2 was not asked.
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,51,00,"), 1u);
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,51,01,"), 1u);
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,51,02,"), 0u);
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,50,"), 0u);
+    EXPECT_EQ(run.procedure->Pauses(), std::vector<uint32_t>{200});
+    EXPECT_EQ(device.StopAndDump()[0],
+              "region 0 start 0x80000 length 0 sha256 " + FirmwareFolder::Hash({}));
+}
+
+}  // namespace
