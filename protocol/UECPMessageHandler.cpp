@@ -273,21 +273,21 @@ UECP_IO_Error UECPMessageHandler::TransactMulti(UECPMultiMessage& request) {
 
     if (result == ERR_OK || !request.results.empty()) {
         UECP_IO_Error lastWait = ERR_OK;
-        size_t spec = 0;
+        size_t nextAnswer = 0;
         for (size_t i = 0; i < request.elements.size() && i < request.results.size(); ++i) {
             if (!request.elements[i]) {
                 continue;
             }
-            if (request.results[i] == ERR_OK && spec < request.answerSpecs.size()) {
+            if (request.results[i] == ERR_OK && nextAnswer < request.answerSpecs.size()) {
                 std::unique_ptr<FrameData> answer;
-                lastWait = WaitForMatch(answer, request.answerSpecs[spec].first,
-                                        request.answerSpecs[spec].second, request.timeoutMs);
+                lastWait = WaitForMatch(answer, request.answerSpecs[nextAnswer].first,
+                                        request.answerSpecs[nextAnswer].second, request.timeoutMs);
                 if (lastWait != ERR_OK) {
                     break;
                 }
                 request.answers.push_back(std::move(answer));
             }
-            ++spec;
+            ++nextAnswer;
         }
         if (result == ERR_OK) {
             result = lastWait;

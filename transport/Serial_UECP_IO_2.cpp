@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "transport/DescriptorIO.h"
 #include "transport/IOHook.h"
 #include "transport/SerialPorts.h"
 #include "transport/Stopwatch.h"
@@ -28,15 +29,6 @@ UECP_IO_Error ResultFromErrno(int error, bool opening) {
     // Opening: missing (ENOENT), not ours (EACCES, dialout), in use (EBUSY, EWOULDBLOCK),
     // not a terminal (ENOTTY). Writing: gone (EIO, ENXIO) or anything else.
     return opening ? ERR_CONNECT : ERR_SEND_TIMEOUT;
-}
-
-int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs) {
-    for (;;) {
-        const int ready = poll(fds, count, timeoutMs);
-        if (ready >= 0 || errno != EINTR) {
-            return ready;
-        }
-    }
 }
 
 void MakeRaw8N1(termios& settings, speed_t speed) {
@@ -143,8 +135,7 @@ void Serial_UECP_IO_2::ClosePort() {
     // Let what is still queued reach the line for at most sendTimeout, then drop it, so close
     // never waits on a line that does not drain.
     const Stopwatch watch;
-    const auto budget =
-        static_cast<uint32_t>(params && params->sendTimeout > 0 ? params->sendTimeout : 0);
+    const uint32_t budget = BudgetMs(params.get(), &UECP_IO_ConnectionParams::sendTimeout);
     int queued = 0;
     while (ioctl(portHandle, TIOCOUTQ, &queued) == 0 && queued > 0 && watch.Remaining(budget) > 0) {
         pollfd writable{portHandle, POLLOUT, 0};
@@ -225,27 +216,10 @@ UECP_IO_Error Serial_UECP_IO_2::Send(const uint8_t* data, int32_t length) {
     if (portHandle < 0) {
         return ERR_DEVICE_NOT_OPEN;
     }
-    const Stopwatch watch;
-    const auto budget =
-        static_cast<uint32_t>(params && params->sendTimeout > 0 ? params->sendTimeout : 0);
-    int32_t done = 0;
-    while (done < length) {
-        const ssize_t n = write(portHandle, data + done, static_cast<size_t>(length - done));
-        if (n > 0) {
-            IOHookList::Instance().Notify(data + done, static_cast<int32_t>(n), kDirectionSent);
-            done += static_cast<int32_t>(n);
-            continue;
-        }
-        if (n < 0 && ResultFromErrno(errno, false) != ERR_OK) {
-            break;  // the device is gone: waiting cannot help
-        }
-        const uint32_t left = watch.Remaining(budget);
-        if (left == 0) {
-            break;
-        }
-        pollfd writable{portHandle, POLLOUT, 0};
-        PollRetrying(&writable, 1, static_cast<int>(left));
-    }
+    const int32_t done = WriteWithinBudget(
+        portHandle, data, length, BudgetMs(params.get(), &UECP_IO_ConnectionParams::sendTimeout),
+        [this](const uint8_t* bytes, size_t count) { return write(portHandle, bytes, count); },
+        [](int error) { return ResultFromErrno(error, false) != ERR_OK; });
     if (done == length) {
         return ERR_OK;
     }

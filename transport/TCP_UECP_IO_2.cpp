@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "transport/DescriptorIO.h"
 #include "transport/IOHook.h"
 #include "transport/Stopwatch.h"
 
@@ -36,15 +37,6 @@ UECP_IO_Error ResultFromErrno(int error, SocketStep step) {
     return ERR_DEVICE_NOT_OPEN;
 }
 
-int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs) {
-    for (;;) {
-        const int ready = poll(fds, count, timeoutMs);
-        if (ready >= 0 || errno != EINTR) {
-            return ready;
-        }
-    }
-}
-
 // A host name first (first IPv4 result), then dotted text; INADDR_NONE when neither works.
 uint32_t ResolveHost(const std::string& host) {
     addrinfo hints{};
@@ -61,10 +53,6 @@ uint32_t ResolveHost(const std::string& host) {
         freeaddrinfo(found);
     }
     return inet_addr(host.c_str());
-}
-
-int BudgetMs(const UECP_IO_ConnectionParams* params, int32_t UECP_IO_ConnectionParams::*field) {
-    return params != nullptr && params->*field > 0 ? params->*field : 0;
 }
 
 }  // namespace
@@ -141,8 +129,10 @@ UECP_IO_Error TCP_UECP_IO_2::Connect() {
                 result = ERR_OK;
             } else if (errno == EINPROGRESS) {
                 pollfd fds[2] = {{sock, POLLOUT, 0}, {stopEvent.Fd(), POLLIN, 0}};
-                const int ready = PollRetrying(
-                    fds, 2, BudgetMs(params.get(), &UECP_IO_ConnectionParams::connectTimeout));
+                const int ready =
+                    PollRetrying(fds, 2,
+                                 static_cast<int>(BudgetMs(
+                                     params.get(), &UECP_IO_ConnectionParams::connectTimeout)));
                 if (ready > 0 && fds[0].revents != 0) {
                     int error = 0;
                     socklen_t size = sizeof error;
@@ -239,28 +229,12 @@ UECP_IO_Error TCP_UECP_IO_2::Send(const uint8_t* data, int32_t length) {
     if (sock < 0) {
         return ERR_DEVICE_NOT_OPEN;
     }
-    const Stopwatch watch;
-    const auto budget =
-        static_cast<uint32_t>(BudgetMs(params.get(), &UECP_IO_ConnectionParams::sendTimeout));
-    int32_t done = 0;
-    while (done < length) {
-        const ssize_t n = send(sock, data + done, static_cast<size_t>(length - done),
-                               MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            IOHookList::Instance().Notify(data + done, static_cast<int32_t>(n), kDirectionSent);
-            done += static_cast<int32_t>(n);
-            continue;
-        }
-        if (n < 0 && ResultFromErrno(errno, SocketStep::Send) != ERR_OK) {
-            break;  // reset or shut down: no retry can get the bytes out
-        }
-        const uint32_t left = watch.Remaining(budget);
-        if (left == 0) {
-            break;
-        }
-        pollfd writable{sock, POLLOUT, 0};
-        PollRetrying(&writable, 1, static_cast<int>(left));
-    }
+    const int32_t done = WriteWithinBudget(
+        sock, data, length, BudgetMs(params.get(), &UECP_IO_ConnectionParams::sendTimeout),
+        [this](const uint8_t* bytes, size_t count) {
+            return send(sock, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
+        },
+        [](int error) { return ResultFromErrno(error, SocketStep::Send) != ERR_OK; });
     if (done == length) {
         return ERR_OK;
     }
@@ -282,8 +256,7 @@ void TCP_UECP_IO_2::CloseSocket(bool abortive) {
         // Drain what the peer still sends until it closes, at most responseTimeout; the bytes
         // belong to nobody any more.
         const Stopwatch watch;
-        const auto budget = static_cast<uint32_t>(
-            BudgetMs(params.get(), &UECP_IO_ConnectionParams::responseTimeout));
+        const uint32_t budget = BudgetMs(params.get(), &UECP_IO_ConnectionParams::responseTimeout);
         uint8_t scratch[1024];
         for (;;) {
             const uint32_t left = watch.Remaining(budget);
