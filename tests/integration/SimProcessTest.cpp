@@ -23,6 +23,7 @@
 #include "protocol/FrameCodec.h"
 #include "sim/Sha256.h"
 #include "sim/SimServer.h"
+#include "support/Frames.h"
 #include "support/SimProcess.h"
 #include "transport/AutoFrameBuffer.h"
 
@@ -31,26 +32,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-Bytes Request(const Bytes& field, uint8_t sequence) {
-    UECPMessage message;
-    std::copy(field.begin(), field.end(), message.data);
-    message.length = static_cast<int32_t>(field.size());
-    uint8_t frame[kMaxStuffedFrame];
-    int32_t length = 0;
-    BuildFrame(message, sequence, frame, length);
-    return Bytes(frame, frame + length);
-}
-
-Bytes Coder(uint8_t code, const Bytes& args = {}) {
-    Bytes field(5 + args.size());
-    field[0] = 0x2D;
-    field[1] = 0x03;
-    field[2] = 'R';
-    field[3] = 'S';
-    field[4] = code;
-    std::copy(args.begin(), args.end(), field.begin() + 5);
-    return field;
-}
+using testing_support::CoderField;
+using testing_support::WireFrame;
 
 Bytes WriteBlock(uint32_t linear, const uint8_t* data, uint8_t count) {
     const uint16_t segment = static_cast<uint16_t>(0x8000 + ((linear - 0x80000) >> 16) * 0x1000);
@@ -59,7 +42,7 @@ Bytes WriteBlock(uint32_t linear, const uint8_t* data, uint8_t count) {
                static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset), count};
     args.resize(5 + count);
     std::copy(data, data + count, args.begin() + 5);
-    return Coder(0x50, args);
+    return CoderField(0x50, args);
 }
 
 // A blocking-style client over any descriptor: sends frames and waits, with a bound, for the
@@ -79,7 +62,7 @@ public:
                               : Bytes{0xBA, 0xD0});
     }
     bool Send(const Bytes& field, uint8_t sequence) {
-        const Bytes frame = Request(field, sequence);
+        const Bytes frame = WireFrame(field, sequence);
         return write(fd_, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size());
     }
     // The message fields of the next `count` frames; fewer when the bound passes first.
@@ -187,14 +170,14 @@ TEST(SimProcess, FullBiosCycleOverTcpWithDump) {
         ASSERT_TRUE(netpc.Send({0x2D, 0x03, 'N', 'S', 0x06}, 1));
         EXPECT_EQ(netpc.Receive(2),
                   (std::vector<Bytes>{{0x18, 0x00}, {0x2D, 0x04, 'N', 'S', 0x06, 0x00}}));
-        ASSERT_TRUE(netpc.Send(Coder(0x7E), 2));
+        ASSERT_TRUE(netpc.Send(CoderField(0x7E), 2));
         EXPECT_EQ(netpc.Receive(2), (std::vector<Bytes>{{0x18, 0x00}, kVersionAnswer}));
-        ASSERT_TRUE(netpc.Send(Coder(0xEF), 3));
+        ASSERT_TRUE(netpc.Send(CoderField(0xEF), 3));
         EXPECT_EQ(netpc.Ack({0x2D, 0x04, 'N', 'S', 0x07, 0x01}, 4), 0);
-        ASSERT_TRUE(netpc.Send(Coder(0x7E), 5));
+        ASSERT_TRUE(netpc.Send(CoderField(0x7E), 5));
         EXPECT_EQ(netpc.Receive(1), (std::vector<Bytes>{{0x7E, 0x05, '2', '.', '1', '0', 0x00}}));
         for (uint8_t r = 0; r < 3; ++r) {
-            EXPECT_EQ(netpc.Ack(Coder(0x51, {r}), 6), 0);
+            EXPECT_EQ(netpc.Ack(CoderField(0x51, {r}), 6), 0);
         }
     }
 
@@ -222,9 +205,9 @@ TEST(SimProcess, FullBiosCycleOverTcpWithDump) {
         field[8] = static_cast<uint8_t>(at);
         ASSERT_EQ(bios.Ack(field, sequence++), 0);
     }
-    EXPECT_EQ(bios.Ack(Coder(0x53), sequence++), 0);
+    EXPECT_EQ(bios.Ack(CoderField(0x53), sequence++), 0);
     EXPECT_EQ(bios.Ack({0x2D, 0x04, 'N', 'S', 0x07, 0x00}, sequence++), 0);
-    ASSERT_TRUE(bios.Send(Coder(0x7E), sequence++));
+    ASSERT_TRUE(bios.Send(CoderField(0x7E), sequence++));
     EXPECT_EQ(
         bios.Receive(2),
         (std::vector<Bytes>{{0x18, 0x00}, {0x2D, 0x08, 'R', 'S', 0x7E, 'V', '3', '.', '0', '1'}}));
@@ -250,24 +233,24 @@ TEST(SimProcess, SerialAnswersOnlyAtTheRightBaudRate) {
     ASSERT_FALSE(pty.empty());
     {
         FrameClient wrong(OpenPty(pty, B4800));
-        ASSERT_TRUE(wrong.Send(Coder(0x7E), 1));
+        ASSERT_TRUE(wrong.Send(CoderField(0x7E), 1));
         EXPECT_TRUE(wrong.Receive(1, 300ms).empty()) << "answered at 4800 baud";
     }
     {
         // The client's last close and a new open must not stop the line.
         FrameClient right(OpenPty(pty, B9600));
-        ASSERT_TRUE(right.Send(Coder(0x7E), 2));
+        ASSERT_TRUE(right.Send(CoderField(0x7E), 2));
         EXPECT_EQ(right.Receive(2), (std::vector<Bytes>{{0x18, 0x00}, kVersionAnswer}));
         // The speed is read per frame: after the restart only 115200 reaches the BIOS.
-        ASSERT_TRUE(right.Send(Coder(0xEF), 3));
-        ASSERT_TRUE(right.Send(Coder(0x7E), 4));
+        ASSERT_TRUE(right.Send(CoderField(0xEF), 3));
+        ASSERT_TRUE(right.Send(CoderField(0x7E), 4));
         EXPECT_TRUE(right.Receive(1, 300ms).empty()) << "BIOS answered at 9600 baud";
         termios t{};
         tcgetattr(right.fd(), &t);
         cfsetispeed(&t, B115200);
         cfsetospeed(&t, B115200);
         tcsetattr(right.fd(), TCSANOW, &t);
-        ASSERT_TRUE(right.Send(Coder(0x7E), 5));
+        ASSERT_TRUE(right.Send(CoderField(0x7E), 5));
         EXPECT_EQ(right.Receive(1), (std::vector<Bytes>{{0x7E, 0x05, '2', '.', '1', '0', 0x00}}));
     }
     EXPECT_EQ(sim.Stop(SIGINT), 0);
@@ -295,7 +278,7 @@ TEST(SimProcess, DumpOnSigusr1AndNoReconnectAfterFinish) {
     ASSERT_NE(port, 0);
     {
         FrameClient client(ConnectLoopback(port));
-        ASSERT_EQ(client.Ack(Coder(0x51, {0}), 1), 0);
+        ASSERT_EQ(client.Ack(CoderField(0x51, {0}), 1), 0);
         const Bytes data(64, 0x77);
         ASSERT_EQ(client.Ack(WriteBlock(0x80000, data.data(), 64), 2), 0);
         ASSERT_GT(sim.pid(), 0);
@@ -309,7 +292,7 @@ TEST(SimProcess, DumpOnSigusr1AndNoReconnectAfterFinish) {
                       .find("region 0 start 0x80000 length 64 sha256 " +
                             Sha256::Hex(data.data(), data.size())),
                   std::string::npos);
-        ASSERT_EQ(client.Ack(Coder(0x53), 3), 0);
+        ASSERT_EQ(client.Ack(CoderField(0x53), 3), 0);
     }
     EXPECT_LT(ConnectLoopback(port), 0) << "accepted a connection after the finish";
     EXPECT_EQ(sim.Stop(), 0);
@@ -329,7 +312,7 @@ TEST(SimServerInProcess, DroppedConnectionResumesOnTheNextOne) {
     const Bytes data(64, 0x33);
     {
         FrameClient first(ConnectLoopback(server.port()));
-        ASSERT_EQ(first.Ack(Coder(0x51, {0}), 1), 0);
+        ASSERT_EQ(first.Ack(CoderField(0x51, {0}), 1), 0);
         ASSERT_EQ(first.Ack(WriteBlock(0x80000, data.data(), 64), 2), 0);
         ASSERT_TRUE(first.Send(WriteBlock(0x80040, data.data(), 64), 3));
         EXPECT_TRUE(first.Receive(1).empty());
@@ -352,16 +335,16 @@ TEST(SimServerInProcess, RefuseFromClosesTheListenerAfterTheEarlierConnections) 
     ASSERT_TRUE(server.Start(error)) << error;
     FrameClient first(ConnectLoopback(server.port()));
     ASSERT_GE(first.fd(), 0);
-    ASSERT_TRUE(first.Send(Coder(0x7E), 1));
+    ASSERT_TRUE(first.Send(CoderField(0x7E), 1));
     EXPECT_EQ(first.Receive(2), (std::vector<Bytes>{{0x18, 0x00}, kVersionAnswer}));
     FrameClient second(ConnectLoopback(server.port()));
     ASSERT_GE(second.fd(), 0);
     // The second one was accepted once it answers; from then on the port is closed.
-    ASSERT_TRUE(second.Send(Coder(0x7E), 2));
+    ASSERT_TRUE(second.Send(CoderField(0x7E), 2));
     EXPECT_EQ(second.Receive(2).size(), 2u);
     EXPECT_LT(ConnectLoopback(server.port()), 0) << "the third connection was accepted";
     // Connections already open keep working.
-    ASSERT_TRUE(first.Send(Coder(0x7E), 3));
+    ASSERT_TRUE(first.Send(CoderField(0x7E), 3));
     EXPECT_EQ(first.Receive(2).size(), 2u);
     server.Stop();
 }
@@ -377,7 +360,7 @@ TEST(SimServerInProcess, PacingHoldsAnswersToTheLineRate) {
     ASSERT_TRUE(server.Start(error)) << error;
     FrameClient client(OpenPty(server.ptyPath(), B1200));
     const auto start = Clock::now();
-    ASSERT_TRUE(client.Send(Coder(0x7E), 1));
+    ASSERT_TRUE(client.Send(CoderField(0x7E), 1));
     ASSERT_EQ(client.Receive(2).size(), 2u);
     // 13 bytes in, 10 + 18 bytes out at 120 bytes per second: at least 340 ms.
     EXPECT_GE(Clock::now() - start, 340ms);

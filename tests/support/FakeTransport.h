@@ -11,23 +11,10 @@
 
 #include "protocol/FrameCodec.h"
 #include "protocol/UECPMessageHandler.h"
+#include "support/Frames.h"
 #include "transport/UECP_IO.h"
 
 namespace testing_support {
-
-using Bytes = std::vector<uint8_t>;
-
-// The wire bytes of a frame carrying `field`.
-inline Bytes WireFrame(const Bytes& field, uint8_t counter = 0, uint16_t address = 0) {
-    UECPMessage message;
-    std::copy(field.begin(), field.end(), message.data);
-    message.length = static_cast<int32_t>(field.size());
-    message.address = address;
-    uint8_t frame[kMaxStuffedFrame];
-    int32_t length = 0;
-    BuildFrame(message, counter, frame, length);
-    return Bytes(frame, frame + length);
-}
 
 class FakeTransport : public UECP_IO {
 public:

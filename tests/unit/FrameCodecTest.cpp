@@ -5,20 +5,14 @@
 #include <vector>
 
 #include "protocol/FrameCodec.h"
+#include "support/Frames.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
 Bytes Build(const Bytes& field, uint8_t counter, uint16_t address = 0) {
-    UECPMessage message;
-    std::copy(field.begin(), field.end(), message.data);
-    message.length = static_cast<int32_t>(field.size());
-    message.address = address;
-    uint8_t frame[kMaxStuffedFrame];
-    int32_t length = 0;
-    BuildFrame(message, counter, frame, length);
-    return Bytes(frame, frame + length);
+    return testing_support::WireFrame(field, counter, address);
 }
 
 Bytes StuffBytes(const Bytes& plain) {
