@@ -24,10 +24,19 @@ int32_t WriteWithinBudget(int fd, const uint8_t* data, int32_t length, uint32_t 
                           const std::function<bool(int)>& isFatal) {
     const Stopwatch watch;
     int32_t done = 0;
+    IOHookList& hooks = IOHookList::Instance();
     while (done < length) {
-        const ssize_t n = writeSome(data + done, static_cast<size_t>(length - done));
+        ssize_t n = 0;
+        {
+            // The hooks learn of the bytes before the I/O thread can show them an answer to
+            // them: the log must not read as if the device answered before it was asked.
+            CriticalSectionLock hold(hooks.lock);
+            n = writeSome(data + done, static_cast<size_t>(length - done));
+            if (n > 0) {
+                hooks.Notify(data + done, static_cast<int32_t>(n), kDirectionSent);
+            }
+        }
         if (n > 0) {
-            IOHookList::Instance().Notify(data + done, static_cast<int32_t>(n), kDirectionSent);
             done += static_cast<int32_t>(n);
             continue;
         }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/TransportTestSupport.h"
@@ -215,6 +216,52 @@ TEST(SerialTransport, AFrameSentRightBeforeCloseStillReachesTheDevice) {
     ASSERT_EQ(transport.Send(kFrame.data(), static_cast<int32_t>(kFrame.size())), ERR_OK);
     transport.Close(false);
     EXPECT_EQ(pty.ReadExactly(kFrame.size(), 500), kFrame);
+}
+
+TEST(SerialTransport, HooksSeeARequestBeforeTheAnswerToIt) {
+    // A device that answers the moment a frame is complete: its answer must never reach the
+    // hooks (and so the log) before the request that caused it.
+    Pty pty;
+    ASSERT_FALSE(pty.path.empty());
+    std::atomic<bool> stop{false};
+    std::thread device([&] {
+        while (!stop) {
+            pollfd readable{pty.master, POLLIN, 0};
+            if (poll(&readable, 1, 20) != 1) {
+                continue;
+            }
+            for (uint8_t b : pty.ReadAvailable()) {
+                if (b == 0xFF) {
+                    pty.Write(kFrame);
+                }
+            }
+        }
+    });
+    RecordingReader reader;
+    RecordingHook hook;
+    CountingSerial transport(&reader);
+    ASSERT_EQ(transport.Open(Params(pty.path, 115200)), ERR_OK);
+    constexpr size_t kExchanges = 200;
+    for (size_t i = 0; i < kExchanges; ++i) {
+        ASSERT_EQ(transport.Send(kFrame.data(), static_cast<int32_t>(kFrame.size())), ERR_OK);
+        ASSERT_TRUE(reader.WaitFrames(i + 1)) << "no answer to exchange " << i;
+    }
+    transport.Close(false);
+    stop = true;
+    device.join();
+
+    size_t sent = 0;
+    size_t received = 0;
+    for (const auto& piece : hook.Pieces()) {
+        if (piece.direction == kDirectionSent) {
+            sent += piece.bytes.size();
+            continue;
+        }
+        received += piece.bytes.size();
+        const size_t answersBegun = (received + kFrame.size() - 1) / kFrame.size();
+        ASSERT_GE(sent, answersBegun * kFrame.size()) << "an answer came before its request";
+    }
+    EXPECT_EQ(received, kExchanges * kFrame.size());
 }
 
 TEST(SerialTransport, WriteThatCannotCompleteTimesOutAndShowsWhatWentOut) {
