@@ -343,7 +343,8 @@ void UpdateProcedure::UpdateThreadProc() {
     do {
         // A file that cannot be flashed whole is refused before the coder leaves its firmware.
         for (const Stage& stage : stages) {
-            if (!stage.path.empty() && !CheckFitsFlash(stage.path, stage.segmentBase)) {
+            FirmwareFileReader file;
+            if (!stage.path.empty() && !OpenFitting(file, stage.path, stage.segmentBase)) {
                 m_log.WriteLine(stage.openFailedLine);
                 code = stage.openFailedCode;
                 break;
@@ -400,8 +401,8 @@ void UpdateProcedure::UpdateThreadProc() {
     m_sink.Post(WM_UPD_FINISHED, code, lastBlockResult);
 }
 
-bool UpdateProcedure::CheckFitsFlash(const std::string& path, uint16_t segmentBase) {
-    FirmwareFileReader file;
+bool UpdateProcedure::OpenFitting(FirmwareFileReader& file, const std::string& path,
+                                  uint16_t segmentBase) {
     if (!file.Open(path)) {
         return false;
     }
@@ -486,12 +487,7 @@ bool UpdateProcedure::EraseFlashRegions() {
 int32_t UpdateProcedure::FlashFile(const std::string& path, uint16_t segmentBase,
                                    UECP_IO_Error& lastBlockResult) {
     FirmwareFileReader file;
-    if (!file.Open(path)) {
-        return UPD_FILE_OPEN_FAILED;
-    }
-    const std::string tooLarge = SegmentSpaceError(segmentBase, file.Size());
-    if (!tooLarge.empty()) {
-        m_log.WriteLine(tooLarge);
+    if (!OpenFitting(file, path, segmentBase)) {
         return UPD_FILE_OPEN_FAILED;
     }
     m_sink.Post(WM_UPD_PROGRESS_RANGE, 0, static_cast<int64_t>(ProgressRange(file.Size())));

@@ -84,7 +84,9 @@ private:
     bool IsTcp() const { return GetConnectionChoice().connectionType == kConnectionTypeTcp; }
     void StartWorker(void (UpdateProcedure::*body)());
     int32_t ResponseTimeout() const;
-    bool CheckFitsFlash(const std::string& path, uint16_t segmentBase);
+    // Opens a firmware file for flashing; false, with a log line for a file too large for the
+    // segment space, when it cannot be flashed whole.
+    bool OpenFitting(FirmwareFileReader& file, const std::string& path, uint16_t segmentBase);
 
     ProcedureSink& m_sink;
     mutable std::mutex m_choiceMutex;

@@ -160,3 +160,47 @@ TEST(FlashFaults, RefusedEraseCommandEndsTheUpdateWith8) {
 }
 
 }  // namespace
+
+namespace {
+
+// A coder image one byte larger than the segment space: refused before the coder is told to
+// leave its firmware, so it keeps running what it had.
+TEST(FlashFaults, ImageTooLargeForTheSegmentSpaceIsRefusedBeforeAnythingIsSent) {
+    FirmwareFolder files(0x80001, std::nullopt, std::nullopt);
+    SimUnderTest device({"--serial", "--time-scale", "0"});
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_SERIAL_FIRMWARE);
+    const size_t framesBefore = run.CountFrameLines("-> ", "");
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_CODER_FILE_OPEN_FAILED);
+    EXPECT_EQ(run.CountFrameLines("-> ", ""), framesBefore);
+    const Lines lines = run.ProcedureLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].rfind("File too large: 524289 bytes", 0), 0u)
+        << lines[lines.size() - 2];
+    EXPECT_EQ(lines.back(), "Failed to open Coder firmware file!");
+    EXPECT_FALSE(HasRange(run.FlashMessages()));
+}
+
+// A coder image that cannot be read (here a folder in its place) fails the file; nothing read
+// before the error is flashed as if it were the whole image.
+TEST(FlashFaults, ReadErrorInTheImageFailsTheFileInsteadOfEndingIt) {
+    FirmwareFolder files(2000, std::nullopt, std::nullopt);
+    SimUnderTest device(kSerialBios);
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_SERIAL_BIOS);
+    run.procedure->m_coderFile = files.Path();
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_CODER_FILE_OPEN_FAILED);
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,50,"), 0u);
+    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,53,"), 0u);  // no finish either
+    const Lines lines = run.ProcedureLinesFrom("Start flashing Coder firmware...");
+    EXPECT_EQ(lines, (Lines{"Start flashing Coder firmware...", "Read error in " + files.Path(),
+                            "Failed to open Coder firmware file!"}));
+}
+
+}  // namespace
