@@ -10,15 +10,6 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-using Messages = std::vector<std::vector<int64_t>>;
-
-constexpr int64_t kStatus = WM_UPD_STATUS;
-constexpr int64_t kStage = WM_UPD_STAGE;
-constexpr int64_t kRange = WM_UPD_PROGRESS_RANGE;
-constexpr int64_t kStep = WM_UPD_PROGRESS_STEP;
-constexpr int64_t kFinished = WM_UPD_FINISHED;
-
 const std::vector<std::string> kSerialBios{"--serial", "--state", "bios", "--time-scale", "0"};
 const std::vector<std::string> kTcpBios{"--tcp",           "0", "--state",      "bios",
                                         "--transfer-mode", "1", "--time-scale", "0"};

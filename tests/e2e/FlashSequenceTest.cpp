@@ -12,15 +12,6 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-using Messages = std::vector<std::vector<int64_t>>;
-
-constexpr int64_t kStatus = WM_UPD_STATUS;
-constexpr int64_t kStage = WM_UPD_STAGE;
-constexpr int64_t kRange = WM_UPD_PROGRESS_RANGE;
-constexpr int64_t kStep = WM_UPD_PROGRESS_STEP;
-constexpr int64_t kFinished = WM_UPD_FINISHED;
-
 const Lines kTcpOpened{"Use TCP/IP connection", "Connection opened successfully!"};
 const Lines kBiosOpened{"Use Serial connection with 115200 baud",
                         "Connection opened successfully!"};

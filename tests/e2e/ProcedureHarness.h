@@ -260,3 +260,13 @@ inline ConnectionChoice SerialChoice(const std::string& device) {
     choice.serialDevice = device;
     return choice;
 }
+
+// Shorthands for what the flash tests compare: log lines, and posted messages as
+// {message, wParam, lParam}.
+using Lines = std::vector<std::string>;
+using Messages = std::vector<std::vector<int64_t>>;
+constexpr int64_t kStatus = WM_UPD_STATUS;
+constexpr int64_t kStage = WM_UPD_STAGE;
+constexpr int64_t kRange = WM_UPD_PROGRESS_RANGE;
+constexpr int64_t kStep = WM_UPD_PROGRESS_STEP;
+constexpr int64_t kFinished = WM_UPD_FINISHED;

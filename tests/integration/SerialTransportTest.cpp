@@ -89,16 +89,7 @@ public:
     std::string path;
 };
 
-class CountingSerial : public Serial_UECP_IO_2 {
-public:
-    using Serial_UECP_IO_2::Serial_UECP_IO_2;
-    // The I/O thread calls our overrides: it must be gone before this part of us is.
-    ~CountingSerial() override { Stop(); }
-    void OnReadError() override { ++readErrors; }
-    void OnWriteError() override { ++writeErrors; }
-    std::atomic<int> readErrors{0};
-    std::atomic<int> writeErrors{0};
-};
+using CountingSerial = CountingTransport<Serial_UECP_IO_2>;
 
 SIO_ConnectionParams Params(const std::string& path, int32_t baud) {
     SIO_ConnectionParams params(1, baud);

@@ -98,16 +98,7 @@ std::vector<uint8_t> ReadExactly(int fd, size_t count, int timeoutMs = 3000) {
     return bytes;
 }
 
-class CountingTcp : public TCP_UECP_IO_2 {
-public:
-    using TCP_UECP_IO_2::TCP_UECP_IO_2;
-    // The I/O thread calls our overrides: it must be gone before this part of us is.
-    ~CountingTcp() override { Stop(); }
-    void OnPeerClosed() override { ++peerClosed; }
-    void OnWriteError() override { ++writeErrors; }
-    std::atomic<int> peerClosed{0};
-    std::atomic<int> writeErrors{0};
-};
+using CountingTcp = CountingTransport<TCP_UECP_IO_2>;
 
 TCP_ConnectionParams Params(uint16_t port) {
     TCP_ConnectionParams params("127.0.0.1", port);

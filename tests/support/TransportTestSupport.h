@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -104,4 +105,19 @@ private:
     std::condition_variable arrived_;
     std::vector<std::vector<uint8_t>> frames_;
     int discarded_ = 0;
+};
+
+// A transport that counts its notifications. The I/O thread calls the overrides, so it must be
+// gone before this part of the object is.
+template <typename Transport>
+class CountingTransport : public Transport {
+public:
+    using Transport::Transport;
+    ~CountingTransport() override { this->Stop(); }
+    void OnReadError() override { ++readErrors; }
+    void OnWriteError() override { ++writeErrors; }
+    void OnPeerClosed() override { ++peerClosed; }
+    std::atomic<int> readErrors{0};
+    std::atomic<int> writeErrors{0};
+    std::atomic<int> peerClosed{0};
 };
