@@ -501,7 +501,12 @@ int CliSession::Identify() {
     const bool failed = !verdict_.mayGoOn;
     const auto show = [&](const std::string& text) { failed ? Problem(text) : Info(text); };
     if (verdict_.status.changed) {
-        show(verdict_.status.text);
+        // With -q the status is identify's final line.
+        if (options_.command == CliOptions::Command::Identify) {
+            Problem(verdict_.status.text);
+        } else {
+            show(verdict_.status.text);
+        }
     }
     if (verdict_.detail.changed && !verdict_.detail.text.empty()) {
         show(verdict_.detail.text);

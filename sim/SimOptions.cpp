@@ -28,9 +28,11 @@ bool ParseDouble(const std::string& text, double& value) {
     return used == text.size() && std::isfinite(value);
 }
 
-bool Printable(const std::string& text) {
+// `anyHigh`: bytes above 0x7F pass too (a firmware version may carry any bytes, and the
+// updater must cope with them).
+bool Printable(const std::string& text, bool anyHigh = false) {
     for (unsigned char c : text) {
-        if (c < 0x20 || c > 0x7E) {
+        if (c < 0x20 || c == 0x7F || (c > 0x7F && !anyHigh)) {
             return false;
         }
     }
@@ -120,7 +122,7 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
             }
         } else if (name == "--version") {
             const std::string& v = value();
-            if (v.empty() || v.size() > 16 || !Printable(v)) {
+            if (v.empty() || v.size() > 16 || !Printable(v, true)) {
                 return fail("--version: 1 to 16 printable characters, got '" + v + "'");
             }
             o.version = v;
