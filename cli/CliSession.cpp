@@ -782,8 +782,8 @@ int CliSession::Run() {
         return Finish(Interrupted());
     }
     if (options_.command == CliOptions::Command::Identify) {
-        const int refusal = DryRun();
-        return Finish(status != 0 ? status : refusal);
+        // The plan only where update would get to it.
+        return Finish(status != 0 ? status : DryRun());
     }
     if (status != 0) {
         return Finish(status);

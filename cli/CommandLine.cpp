@@ -154,6 +154,7 @@ CommandApp BuildApp(RawOptions& raw) {
         "tarvelin-cli");
     CLI::App& app = *built.app;
     app.set_help_flag("-h,--help", "print this help and exit");
+    app.set_help_all_flag("--help-all", "print the help of every command and exit");
     app.set_version_flag("-V,--version", ProgramVersion(), "print the version and exit");
     app.require_subcommand(0, 1);
     app.footer(ExitStatusText());

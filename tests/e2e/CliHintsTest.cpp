@@ -81,6 +81,10 @@ struct HintCase {
     std::function<Setting(TempDirectory&)> set;
 };
 
+void PrintTo(const HintCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CliHint : public testing::TestWithParam<HintCase> {};
 
 TEST_P(CliHint, ReasonAndHintInBothLanguages) {

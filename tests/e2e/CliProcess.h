@@ -82,18 +82,21 @@ public:
             kill(pid_, number);
         }
     }
-    // Waits until standard output holds `part` (true) or the process ended or the bound passed.
+    // Waits until standard output (or error) holds `part` (true) or the process ended or the
+    // bound passed.
     bool WaitForOutput(const std::string& part,
-                       std::chrono::milliseconds bound = std::chrono::seconds(30)) const {
+                       std::chrono::milliseconds bound = std::chrono::seconds(30),
+                       bool error = false) const {
         const auto deadline = std::chrono::steady_clock::now() + bound;
+        const auto holds = [&] { return (error ? Err() : Out()).find(part) != std::string::npos; };
         while (std::chrono::steady_clock::now() < deadline) {
-            if (Out().find(part) != std::string::npos) {
+            if (holds()) {
                 return true;
             }
             siginfo_t info{};
             if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                 info.si_pid == pid_) {
-                return Out().find(part) != std::string::npos;
+                return holds();
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
