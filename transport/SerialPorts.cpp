@@ -103,6 +103,9 @@ std::string PortsFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     // XDG_CONFIG_HOME counts only when absolute.
     std::string base = config != nullptr && config[0] == '/' ? config : HomeFolder() + "/.config";
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();  // "/home/me/.config/" names the same folder: no "//" in the paths
+    }
     return base + "/Orvane/ports/";
 }
 

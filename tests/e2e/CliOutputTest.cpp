@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "CliHeldTerminal.h"
 #include "CliProcess.h"
 #include "FirmwareFolder.h"
 #include "SimUnderTest.h"
@@ -246,6 +247,59 @@ TEST(CliLog, ANamedLogThatCannotBeWrittenStopsBeforeConnecting) {
         << cli.Err();
     EXPECT_EQ(JsonField(cli.Out(), "exitStatus"), "73");
     EXPECT_EQ(JsonField(cli.Out(), "outcome"), "") << "no identification was run";
+}
+
+}  // namespace
+
+namespace {
+
+// list-ports in COM order, with the node behind a link and the process that holds a port.
+TEST(CliListPorts, LinkedPortsWithTheirHolders) {
+    TempDirectory config;
+    SimProcess sim({"--serial", "--link", "COM7"}, {"XDG_CONFIG_HOME=" + config.Path()});
+    ASSERT_FALSE(sim.Announcements().empty());
+    HeldTerminal held;
+    ASSERT_FALSE(held.Path().empty());
+    const std::string com6 = config.Path() + "Orvane/ports/COM6";
+    std::filesystem::create_symlink(held.Path(), com6);
+
+    CliProcess cli({"list-ports", "--json"}, {"XDG_CONFIG_HOME=" + config.Path()});
+    ASSERT_EQ(cli.Wait(), 0) << cli.Err();
+    const nlohmann::json ports = nlohmann::json::parse(cli.Out());
+    ASSERT_TRUE(ports.is_array());
+    std::vector<int> numbers;
+    for (const auto& port : ports) {
+        numbers.push_back(port["com"]);
+    }
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    const auto find = [&](int com) {
+        for (const auto& port : ports) {
+            if (port["com"] == com) {
+                return port;
+            }
+        }
+        return nlohmann::json();
+    };
+    const nlohmann::json six = find(6);
+    ASSERT_TRUE(six.is_object()) << ports;
+    EXPECT_EQ(six["name"], "COM6");
+    EXPECT_EQ(six["device"], com6);
+    EXPECT_EQ(six["realDevice"], held.Path());
+    EXPECT_EQ(six["usable"], true);
+    EXPECT_TRUE(six["usbVendorId"].is_null());
+    ASSERT_EQ(six["heldBy"].size(), 1u) << six;
+    EXPECT_EQ(six["heldBy"][0]["pid"], getpid());
+    const nlohmann::json seven = find(7);
+    ASSERT_TRUE(seven.is_object()) << ports;
+    EXPECT_EQ(seven["device"], config.Path() + "Orvane/ports/COM7");
+    EXPECT_EQ(seven["realDevice"].get<std::string>().rfind("/dev/pts/", 0), 0u);
+
+    CliProcess text({"list-ports"}, {"XDG_CONFIG_HOME=" + config.Path()});
+    ASSERT_EQ(text.Wait(), 0) << text.Err();
+    EXPECT_NE(text.Out().find("COM6  " + com6 + " -> " + held.Path()), std::string::npos)
+        << text.Out();
+    EXPECT_NE(text.Out().find("in use by "), std::string::npos);
+    EXPECT_NE(text.Out().find("(pid " + std::to_string(getpid()) + ")"), std::string::npos);
 }
 
 }  // namespace

@@ -91,6 +91,12 @@ TEST(SerialPortDetails, NoSysfsEntryNoUsbDetails) {
     EXPECT_EQ(LatencyTimerMs((system.Dev() / "missing").string(), system.Sys().string()), -1);
 }
 
+TEST(SerialPortDetails, PortsFolderWithoutDoubleSlash) {
+    setenv("XDG_CONFIG_HOME", "/tmp/config//", 1);
+    EXPECT_EQ(PortsFolder(), "/tmp/config/Orvane/ports/");
+    unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(SerialPortDetails, TheWizardsListIsTheUsableSubsetOfTheDetails) {
     std::vector<int> usable;
     for (const SerialPortDetails& port : ListSerialPortDetails()) {
