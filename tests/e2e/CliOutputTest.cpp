@@ -303,3 +303,30 @@ TEST(CliListPorts, LinkedPortsWithTheirHolders) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where the wizard says to press "Next >", the command line names its own command.
+class CliOwnWords : public testing::TestWithParam<const char*> {};
+
+TEST_P(CliOwnWords, ACoderInItsBiosIsToldToRunUpdate) {
+    const std::string language = GetParam();
+    FirmwareFolder files(3000, std::nullopt, 2000);
+    SimUnderTest device(
+        {"--tcp", "0", "--state", "bios", "--transfer-mode", "1", "--time-scale", "0"});
+    ASSERT_TRUE(device.Ready());
+    CliProcess cli({"identify", "--tcp", Tcp(device), "--firmware-dir", files.Path(), "--lang",
+                    language, "--json"});
+    ASSERT_EQ(cli.Wait(), 0) << cli.Err();
+    const std::string detail = LastJson(cli.Out()).value("detail", "");
+    EXPECT_NE(detail.find("\"tarvelin-cli update\""), std::string::npos) << detail;
+    for (const std::string& text : {cli.Out(), cli.Err()}) {
+        EXPECT_EQ(text.find("Next >"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Weiter >"), std::string::npos) << text;
+    }
+    EXPECT_NE(cli.Err().find(detail), std::string::npos) << cli.Err();
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, CliOwnWords, testing::Values("en", "de"));
+
+}  // namespace
