@@ -724,7 +724,10 @@ int CliSession::Flash() {
 }
 
 int CliSession::Interrupted() {
-    const std::string text = procedure_->InterruptionText(language_);
+    std::string text = procedure_->InterruptionText(language_);
+    if (text.empty()) {
+        text = CliTextFormat(CliText::NothingChanged, language_);  // no flash sequence ran
+    }
     Problem(text);
     json_.Add("message", text);
     return kExitInterrupted;

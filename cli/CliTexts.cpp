@@ -35,6 +35,9 @@ constexpr Texts kTexts[] = {
      "running its BIOS: run \"tarvelin-cli update\" again to complete the update.\n",
      "\ntarvelin-cli: durch ein zweites Strg-C sofort beendet; hatte das Flashen begonnen, läuft "
      "der Coder im BIOS: \"tarvelin-cli update\" erneut ausführen, um das Update abzuschließen.\n"},
+    {CliText::NothingChanged,
+     "Interrupted by the user before the update began; nothing was changed.",
+     "Vom Benutzer unterbrochen, bevor das Update begann; es wurde nichts verändert."},
     {CliText::LatencyNote,
      "note: the USB serial adapter of %s holds every answer up to %d ms (latency_timer), "
      "which slows flashing; as root: echo 1 > /sys/bus/usb-serial/devices/%s/latency_timer",
