@@ -15,6 +15,7 @@ enum class CliText {
     VersionMismatch,     // %s the version read back, %s the version of the file
     StopRequested,       // the first Ctrl-C
     EndedAtOnce,         // the second Ctrl-C
+    NothingChanged,      // Ctrl-C before the flash sequence began
     LatencyNote,         // %s the device, %d ms, %s the tty name
     NoCoderFile,         // %s the path, %s the system's reason
     WouldErase,          // %s the regions

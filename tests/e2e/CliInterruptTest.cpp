@@ -118,6 +118,27 @@ TEST_P(CliInterrupt, SecondCtrlCEndsAtOnce) {
         << cli.Err();
 }
 
+// Ctrl-C while the coder is still being identified: the run ends when the identification has,
+// before anything was sent that changes the coder.
+TEST_P(CliInterrupt, BeforeTheFlashSequenceNothingChanges) {
+    const bool serial = GetParam().serial;
+    FirmwareFolder files(3000, std::nullopt, 2000);
+    std::vector<std::string> args = SimArgs(serial);
+    args.insert(args.end(), {"--slow-ms", "300"});
+    SimUnderTest device(args);
+    ASSERT_TRUE(device.Ready());
+    CliProcess cli(Update(device, serial, files, files.Path() + "a.log"));
+    ASSERT_TRUE(cli.WaitForOutput("\"event\":\"status\"")) << cli.Err();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 130) << cli.Err();
+    const nlohmann::json result = LastJson(cli.Out());
+    EXPECT_EQ(result["exitStatus"], 130);
+    EXPECT_NE(result.value("message", "").find("nothing was changed"), std::string::npos) << result;
+    EXPECT_FALSE(result.contains("result")) << "no flash sequence ran";
+    EXPECT_EQ(device.StopAndDump()[0],
+              "region 0 start 0x80000 length 0 sha256 " + FirmwareFolder::Hash({}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, CliInterrupt,
                          testing::Values(Transport{"Tcp", false}, Transport{"Serial", true}),
                          [](const auto& info) { return std::string(info.param.name); });
