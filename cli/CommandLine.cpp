@@ -147,12 +147,29 @@ void AddConnectionOptions(CLI::App& command, RawOptions& raw, bool updating) {
     }
 }
 
+// --help-all (the man page's source) lists each command's options under a heading of its
+// own, which help2man turns into a section.
+class ManualFormatter : public CLI::Formatter {
+public:
+    std::string make_expanded(const CLI::App* sub) const override {
+        std::string out =
+            "\nOptions of " + sub->get_name() + " (" + sub->get_description() + "):\n";
+        for (const CLI::Option* option : sub->get_options()) {
+            if (option->get_name() != "--help-all" && option->get_name() != "--help") {
+                out += make_option(option, false);
+            }
+        }
+        return out;
+    }
+};
+
 CommandApp BuildApp(RawOptions& raw) {
     CommandApp built;
     built.app = std::make_unique<CLI::App>(
         "Identify a T1x RDS coder or update its firmware over a serial port or TCP/IP.",
         "tarvelin-cli");
     CLI::App& app = *built.app;
+    app.formatter(std::make_shared<ManualFormatter>());
     app.set_help_flag("-h,--help", "print this help and exit");
     app.set_help_all_flag("--help-all", "print the help of every command and exit");
     app.set_version_flag("-V,--version", ProgramVersion(), "print the version and exit");
