@@ -717,9 +717,6 @@ int CliSession::Flash() {
         Problem(message);
         return kExitInterrupted;
     }
-    if (result != UPD_OK && !p.LogPath().empty()) {
-        Problem(FormatString(CliTextFormat(CliText::LogAt, language_), {p.LogPath()}));
-    }
     return result;
 }
 
@@ -734,6 +731,10 @@ int CliSession::Interrupted() {
 }
 
 int CliSession::Finish(int status) {
+    // Support asks for the log after a failure: its place is the failure's last line.
+    if (status != 0 && status != kExitCannotCreate && procedure_->m_log.IsOpen()) {
+        Problem(FormatString(CliTextFormat(CliText::LogAt, language_), {procedure_->LogPath()}));
+    }
     json_.Add("exitStatus", static_cast<int64_t>(status));
     if (options_.json) {
         std::printf("%s\n", json_.Text().c_str());

@@ -330,3 +330,50 @@ TEST_P(CliOwnWords, ACoderInItsBiosIsToldToRunUpdate) {
 INSTANTIATE_TEST_SUITE_P(Languages, CliOwnWords, testing::Values("en", "de"));
 
 }  // namespace
+
+namespace {
+
+// A confirmation shows as a question event with the answer given, without a terminal "no".
+TEST(CliEventsQuestion, TheAnswerIsInTheEvent) {
+    FirmwareFolder coderOnly(3000, std::nullopt, std::nullopt);
+    SimUnderTest device(
+        {"--tcp", "0", "--state", "bios", "--transfer-mode", "1", "--time-scale", "0"});
+    ASSERT_TRUE(device.Ready());
+    struct Run {
+        bool yes;
+        int status;
+        const char* answer;
+    };
+    for (const Run run : {Run{false, 75, "no"}, Run{true, 0, "yes"}}) {
+        std::vector<std::string> args{"update",         "--tcp",    Tcp(device), "--firmware-dir",
+                                      coderOnly.Path(), "--events", "--lang",    "en"};
+        if (run.yes) {
+            args.push_back("-y");
+        }
+        CliProcess cli(args);
+        EXPECT_EQ(cli.Wait(), run.status) << cli.Err();
+        std::vector<nlohmann::json> questions;
+        std::vector<nlohmann::json> warnings;
+        for (const std::string& line : Lines(cli.Out())) {
+            const nlohmann::json event = nlohmann::json::parse(line);
+            if (event["event"] == "question") {
+                questions.push_back(event);
+            } else if (event["event"] == "warning") {
+                warnings.push_back(event);
+            }
+        }
+        ASSERT_EQ(questions.size(), 1u) << cli.Out();
+        EXPECT_EQ(questions[0]["answer"], run.answer);
+        EXPECT_EQ(
+            questions[0]["text"].get<std::string>().rfind("Cannot find the file with the DSP", 0),
+            0u);
+        EXPECT_EQ(warnings.size(), run.yes ? 1u : 0u) << cli.Out();
+        if (run.yes) {
+            EXPECT_EQ(warnings[0]["name"], "DSP_FIRMWARE_MISSING");
+            EXPECT_EQ(warnings[0]["code"], 208);
+        }
+        EXPECT_EQ(LastJson(cli.Out())["exitStatus"], run.status);
+    }
+}
+
+}  // namespace
