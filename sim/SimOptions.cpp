@@ -28,11 +28,10 @@ bool ParseDouble(const std::string& text, double& value) {
     return used == text.size() && std::isfinite(value);
 }
 
-// `anyHigh`: bytes above 0x7F pass too (a firmware version may carry any bytes, and the
-// updater must cope with them).
-bool Printable(const std::string& text, bool anyHigh = false) {
+// Bytes above 0x7F pass: a coder may answer any bytes, and the updater must cope with them.
+bool Printable(const std::string& text) {
     for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F || (c > 0x7F && !anyHigh)) {
+        if (c < 0x20 || c == 0x7F) {
             return false;
         }
     }
@@ -122,7 +121,7 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
             }
         } else if (name == "--version") {
             const std::string& v = value();
-            if (v.empty() || v.size() > 16 || !Printable(v, true)) {
+            if (v.empty() || v.size() > 16 || !Printable(v)) {
                 return fail("--version: 1 to 16 printable characters, got '" + v + "'");
             }
             o.version = v;
