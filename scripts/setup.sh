@@ -7,7 +7,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libboost-dev
   libtinyxml-dev
-  qt6-base-dev libgl-dev xvfb xauth
+  qt6-base-dev qt6-translations-l10n libgl-dev xvfb xauth
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "ui/CTarvelin.h"
 
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <memory>
 
@@ -14,6 +15,7 @@ bool CTarvelin::InitInstance() {
     // The settings live under Orvane/<executable base name>; Qt names the application after
     // the executable already.
     setOrganizationName(kSettingsOrganization);
+    LoadQtTranslations(SystemLanguage());
 
     CZelkorTools::SetFatalHandler([](const std::string& message) {
         QMessageBox::critical(nullptr, Text(100, SystemLanguage()),
@@ -26,4 +28,16 @@ bool CTarvelin::InitInstance() {
     const auto sheet = std::make_unique<CUpdaterPropertySheet>();
     sheet->exec();
     return false;
+}
+
+bool CTarvelin::LoadQtTranslations(Language language) {
+    if (language == Language::English) {
+        return true;
+    }
+    removeTranslator(&qtTranslator);
+    if (!qtTranslator.load(QStringLiteral("qtbase_") + LanguageCode(language),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    return installTranslator(&qtTranslator);
 }

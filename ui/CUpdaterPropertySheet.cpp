@@ -36,8 +36,9 @@ public:
         QMessageBox::critical(parent_, Text(100, language_), Text(207, language_));
     }
     bool ConfirmCoderOnly() override {
-        return QMessageBox::warning(parent_, Text(100, language_), Text(208, language_),
-                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+        return QMessageBox::question(parent_, Text(100, language_), Text(208, language_),
+                                     QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Ok) == QMessageBox::Ok;
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "GuiTestSupport.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -95,4 +97,28 @@ void ChooseTcp(CUpdaterPropertySheet& sheet, int port) {
     page->UpdateControls();
     page->addressEdit->setText(page->tcpAddress);
     page->portEdit->setText(QString::number(port));
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
+    connect(&timer_, &QTimer::timeout, this, &MessageBoxAnswerer::Look);
+    timer_.start(10);
+}
+
+void MessageBoxAnswerer::Look() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) {
+        return;
+    }
+    ++seen;
+    text = box->text();
+    icon = box->icon();
+    buttons.clear();
+    for (QAbstractButton* button : box->buttons()) {
+        buttons.append(button->text().remove('&'));
+    }
+    if (QAbstractButton* button = box->button(answer_)) {
+        button->click();
+    } else {
+        box->reject();
+    }
 }

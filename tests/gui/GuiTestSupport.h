@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -60,3 +62,20 @@ void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder);
 
 // Sets the Connect page to TCP/IP 127.0.0.1:port.
 void ChooseTcp(CUpdaterPropertySheet& sheet, int port);
+
+// Answers every message box the program shows, while it lives, with `answer`, and keeps what
+// the last one showed: its text, icon and button captions (mnemonics removed).
+class MessageBoxAnswerer : public QObject {
+    Q_OBJECT
+public:
+    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer);
+    int seen = 0;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+
+private:
+    void Look();
+    QMessageBox::StandardButton answer_;
+    QTimer timer_;
+};
