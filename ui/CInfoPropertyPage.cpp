@@ -44,6 +44,9 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
     hint->setMinimumHeight(hint->fontMetrics().lineSpacing() * 3);
     currentVersion = Keep(new CXColorStatic, "info1011");
     versionToFlash = Keep(new CXColorStatic, "info1012");
+    closeNote = Keep(new QLabel, "infoCloseNote");
+    closeNote->setWordWrap(true);
+    closeNote->hide();
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(status);
@@ -58,6 +61,7 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
     column->addSpacing(hint->fontMetrics().lineSpacing());
     column->addWidget(hint);
     column->addStretch(1);
+    column->addWidget(closeNote);
 }
 
 void CInfoPropertyPage::OnSetActive() {
@@ -78,5 +82,6 @@ void CInfoPropertyPage::OnSetActive() {
     }
     currentVersion->SetBold(true);
     versionToFlash->SetBold(true);
+    closeNote->hide();
     sheet->StartIdentification();
 }

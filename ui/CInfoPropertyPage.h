@@ -26,6 +26,7 @@ public:
     CXColorStatic* hint;            // 1010
     CXColorStatic* currentVersion;  // 1011
     CXColorStatic* versionToFlash;  // 1012
+    QLabel* closeNote;              // why a close request is refused while the worker runs
 
 private:
     QString instruction;

@@ -48,6 +48,9 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
     showLogButton =
         Keep(new QPushButton(TemplateString(TemplateText::ShowLogFile, language)), "update1014");
     showLogButton->setAutoDefault(false);
+    closeNote = Keep(new QLabel, "updateCloseNote");
+    closeNote->setWordWrap(true);
+    closeNote->hide();
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(status);
@@ -74,6 +77,7 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
     button->addWidget(showLogButton);
     button->addStretch(1);
     column->addLayout(button);
+    column->addWidget(closeNote);
 
     connect(showLogButton, &QPushButton::clicked, this, [this] { sheet->ShowLogFile(); });
 }
@@ -96,6 +100,7 @@ void CUpdatePropertyPage::OnSetActive() {
     newVersion->hide();
     newVersion->SetBold(true);
     showLogButton->hide();
+    closeNote->hide();
     sheet->StartFlashing();
 }
 

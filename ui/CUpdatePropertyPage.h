@@ -32,4 +32,5 @@ public:
     QLabel* newVersionLabel;     // 1018
     CXColorStatic* newVersion;   // 1019
     QPushButton* showLogButton;  // 1014
+    QLabel* closeNote;           // why a close request is refused while the worker runs
 };

@@ -9,6 +9,7 @@
 
 #include "ui/CFileVersionInfo.h"
 #include "ui/CXColorStatic.h"
+#include "ui/GuidanceTexts.h"
 #include "ui/TemplateTexts.h"
 #include "update/ProcedureVerdicts.h"
 #include "update/StringManager.h"
@@ -61,6 +62,7 @@ CUpdaterPropertySheet::CUpdaterPropertySheet(QWidget* parent)
     });
     messageBoxQuestions = std::make_unique<MessageBoxQuestions>(this, language);
     discoveryQuestions = messageBoxQuestions.get();
+    urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     setPage(kConnectPage, m_connectPage);
     setPage(kInfoPage, m_infoPage);
@@ -103,9 +105,23 @@ bool CUpdaterPropertySheet::WorkerRunning() const {
 
 void CUpdaterPropertySheet::done(int result) {
     if (WorkerRunning()) {
+        ShowCloseRefused();
         return;
     }
     CWizard97PropertySheet::done(result);
+}
+
+void CUpdaterPropertySheet::ShowCloseRefused() {
+    // Said on the page, not in a box: a modal box would only be one more thing to close.
+    if (currentId() == kUpdatePage) {
+        m_updatePage->closeNote->setText(
+            GuidanceString(GuidanceText::CloseRefusedUpdating, language));
+        m_updatePage->closeNote->show();
+    } else if (currentId() == kInfoPage) {
+        m_infoPage->closeNote->setText(
+            GuidanceString(GuidanceText::CloseRefusedIdentifying, language));
+        m_infoPage->closeNote->show();
+    }
 }
 
 void CUpdaterPropertySheet::SetButtonStates(bool back, bool next, bool cancel) {
@@ -198,7 +214,15 @@ void CUpdaterPropertySheet::StartFlashing() {
 }
 
 void CUpdaterPropertySheet::ShowLogFile() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(procedure->LogPath())));
+    const QString path = QString::fromStdString(procedure->LogPath());
+    if (path.isEmpty() || urlOpener(QUrl::fromLocalFile(path))) {
+        return;
+    }
+    // No viewer for text files on this desktop: the log is shown here instead of nowhere.
+    if (logWindow == nullptr) {
+        logWindow = new CLogWindow(language, this);
+    }
+    logWindow->ShowFile(path);
 }
 
 void CUpdaterPropertySheet::RestoreWizardButtons() {
@@ -262,6 +286,7 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
     const IdentificationVerdict verdict = DecideIdentification(outcome, state, language);
 
     CInfoPropertyPage& page = *m_infoPage;
+    page.closeNote->hide();
     if (verdict.status.changed) {
         SetStyled(page.status, QString::fromStdString(verdict.status.text),
                   verdict.status.errorStyle);
@@ -338,6 +363,7 @@ void CUpdaterPropertySheet::OnProgressStep() {
 void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockResult) {
     procedure->WaitForWorker();
     CUpdatePropertyPage& page = *m_updatePage;
+    page.closeNote->hide();
     if (result != UPD_OK) {
         SetStyled(page.status, Text(214, language), true);
         page.detail->setText(

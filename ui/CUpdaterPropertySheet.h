@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QUrl>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "ui/CConnectPropertyPage.h"
 #include "ui/CInfoPropertyPage.h"
+#include "ui/CLogWindow.h"
 #include "ui/CUpdatePropertyPage.h"
 #include "ui/CWizard97PropertySheet.h"
 #include "update/FirmwareFiles.h"
@@ -15,7 +18,8 @@
 // report through the sink; their messages are queued into the Qt event loop in posting order
 // and handled here, on the GUI thread, where they become texts, colours, progress and
 // buttons. While a worker runs no wizard button works, and neither do the close box and
-// Escape: closing then would destroy the sheet under the worker.
+// Escape: closing then would destroy the sheet under the worker (and, while flashing, leave
+// the coder in its BIOS); the page then says why it stays open.
 class CUpdaterPropertySheet : public CWizard97PropertySheet, public ProcedureSink {
     Q_OBJECT
 public:
@@ -39,6 +43,12 @@ public:
     UpdateProcedure& Procedure() { return *procedure; }
     // The boxes the firmware discovery shows; tests put their own answers in.
     void SetDiscoveryQuestions(DiscoveryQuestions* questions) { discoveryQuestions = questions; }
+    // Opens the log in the desktop's viewer; false when the desktop cannot. Tests put their
+    // own in.
+    using UrlOpener = std::function<bool(const QUrl&)>;
+    void SetUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
+    // The log inside the wizard, once the desktop could not open it; null before.
+    CLogWindow* LogWindow() const { return logWindow; }
 
     // The pages belong to the wizard, as its children.
     CConnectPropertyPage* m_connectPage;
@@ -64,9 +74,12 @@ private:
     void OnProgressStep();
     void OnUpdateFinished(int32_t result, int32_t lastBlockResult);
     bool WorkerRunning() const;
+    void ShowCloseRefused();
 
     DiscoveryQuestions* discoveryQuestions = nullptr;
     std::unique_ptr<DiscoveryQuestions> messageBoxQuestions;
+    UrlOpener urlOpener;
+    CLogWindow* logWindow = nullptr;
     bool kickIdlePending = false;
     bool discoveryDone = false;
     QString m_backText;

@@ -1,0 +1,132 @@
+// What the wizard says beyond its specified texts: why it stays open while a worker runs, the
+// log inside the wizard when the desktop cannot open it.
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include "GuiTestSupport.h"
+#include "ui/CLogWindow.h"
+#include "ui/CUpdaterPropertySheet.h"
+#include "ui/CXColorStatic.h"
+
+namespace {
+
+const QStringList kFastDevice{"--time-scale", "0.1", "--erase-ms", "20"};
+
+}  // namespace
+
+class GuidanceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void closeRequestWhileFlashingSaysWhy() {
+        SimProcess sim(QStringList{"--serial", "--link", "COM8"} + kFastDevice);
+        QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
+        FirmwareFolder folder(true, false);
+        CUpdaterPropertySheet sheet;
+        UseFolder(sheet, folder);
+        sheet.m_connectPage->connectionType = 0;
+        sheet.m_connectPage->serialPort = 8;
+        sheet.show();
+        QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 3000),
+                 "Next never became enabled");
+        sheet.NextButton()->click();
+        QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 30000),
+                 "the identification does not let the update go on");
+        sheet.NextButton()->click();
+        QCOMPARE(sheet.currentId(), int(CUpdaterPropertySheet::kUpdatePage));
+
+        auto* note = Find<QLabel>(&sheet, "updateCloseNote");
+        QVERIFY(!note->isVisible());
+        // The close box and Escape: the wizard stays and says why, without a box of its own.
+        sheet.close();
+        QVERIFY(sheet.isVisible());
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(),
+                 QString("The Coder is being updated; closing now would leave it in its BIOS."));
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            QVERIFY(window == &sheet || !window->isVisible());
+        }
+        note->hide();
+        QTest::keyClick(&sheet, Qt::Key_Escape);
+        QVERIFY(sheet.isVisible());
+        QVERIFY(note->isVisible());
+
+        // The note goes with the worker, and then closing works.
+        QVERIFY2(WaitUntil([&] { return !sheet.Procedure().IsWorkerRunning(); }, 60000),
+                 "no end of the update within 60 s");
+        QCOMPARE(Find<CXColorStatic>(&sheet, "update1013")->text(),
+                 QString("Update operation successfully finished."));
+        QVERIFY(!note->isVisible());
+        sheet.close();
+        QVERIFY(!sheet.isVisible());
+    }
+
+    void logWindowWhenTheDesktopCannotOpenIt() {
+        FirmwareFolder folder(true, false);
+        CUpdaterPropertySheet sheet;
+        UseFolder(sheet, folder);
+        QList<QUrl> asked;
+        sheet.SetUrlOpener([&](const QUrl& url) {
+            asked.append(url);
+            return false;
+        });
+        QFile log(QString::fromStdString(folder.LogPath()));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        QString expected;
+        for (int i = 0; i < 300; ++i) {
+            const QString line = QString("-> FE,00,%1,FF").arg(i, 4, 10, QChar('0'));
+            log.write((line + "\r\n").toLatin1());
+            expected += line + "\n";
+        }
+        log.write("Update operation failed\r\n");
+        expected += "Update operation failed\n";
+        log.close();
+        sheet.show();
+        QVERIFY(sheet.LogWindow() == nullptr);
+
+        sheet.ShowLogFile();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].toLocalFile(), QString::fromStdString(folder.LogPath()));
+        CLogWindow* window = sheet.LogWindow();
+        QVERIFY(window != nullptr);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->text->toPlainText(), expected);
+        QVERIFY(window->text->isReadOnly());
+        QVERIFY(QFontInfo(window->text->font()).fixedPitch());
+        QVERIFY(WaitUntil(
+            [&] {
+                const QScrollBar* bar = window->text->verticalScrollBar();
+                return bar->maximum() > 0 && bar->value() == bar->maximum();
+            },
+            2000));
+        QCOMPARE(window->pathLabel->text(), QString::fromStdString(folder.LogPath()));
+        window->copyPathButton->click();
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(folder.LogPath()));
+
+        // Pressed again, the same window shows the file as it is now.
+        QVERIFY(log.open(QIODevice::Append));
+        log.write("one more line\r\n");
+        log.close();
+        window->close();
+        sheet.ShowLogFile();
+        QCOMPARE(sheet.LogWindow(), window);
+        QVERIFY(window->isVisible());
+        QVERIFY(window->text->toPlainText().endsWith("one more line\n"));
+
+        // A desktop that opens the file shows no window of ours.
+        window->close();
+        sheet.SetUrlOpener([](const QUrl&) { return true; });
+        sheet.ShowLogFile();
+        QVERIFY(!window->isVisible());
+    }
+};
+
+static GuiTestRegistration registration("Guidance",
+                                        [] { return std::make_unique<GuidanceTest>(); });
+
+#include "GuidanceTest.moc"
