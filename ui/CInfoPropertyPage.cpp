@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "ui/CUpdaterPropertySheet.h"
+#include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
 #include "ui/TemplateTexts.h"
 #include "update/PageLabels.h"
@@ -29,6 +30,8 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
 
     status =
         Keep(new CXColorStatic(TemplateString(TemplateText::InfoConnecting, language)), "info1006");
+    waitLine = new CWaitLine(language);
+    waitLine->setObjectName("infoWait");
     detail = Keep(new CXColorStatic, "info1007");
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -50,6 +53,7 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(status);
+    column->addWidget(waitLine);
     column->addWidget(detail);
     auto* versions = new QGridLayout;
     versions->addWidget(currentVersionLabel, 0, 0);
@@ -83,5 +87,6 @@ void CInfoPropertyPage::OnSetActive() {
     currentVersion->SetBold(true);
     versionToFlash->SetBold(true);
     closeNote->hide();
+    waitLine->Stop();
     sheet->StartIdentification();
 }

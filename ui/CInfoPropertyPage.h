@@ -5,6 +5,7 @@
 #include "update/ProcedureTexts.h"
 
 class CUpdaterPropertySheet;
+class CWaitLine;
 class CXColorStatic;
 class QLabel;
 
@@ -20,6 +21,7 @@ public:
     CUpdaterPropertySheet* sheet = nullptr;
 
     CXColorStatic* status;          // 1006
+    CWaitLine* waitLine;            // under the status while the procedure waits
     CXColorStatic* detail;          // 1007
     QLabel* currentVersionLabel;    // 1008
     QLabel* versionToFlashLabel;    // 1009

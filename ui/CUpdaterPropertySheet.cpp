@@ -1,6 +1,8 @@
 #include "ui/CUpdaterPropertySheet.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -8,10 +10,14 @@
 #include <QUrl>
 
 #include "ui/CFileVersionInfo.h"
+#include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
 #include "ui/GuidanceTexts.h"
+#include "ui/Settings.h"
 #include "ui/TemplateTexts.h"
+#include "update/LogLocation.h"
 #include "update/ProcedureVerdicts.h"
+#include "update/ProcedureWaits.h"
 #include "update/StringManager.h"
 #include "update/UpdateCodes.h"
 
@@ -63,6 +69,9 @@ CUpdaterPropertySheet::CUpdaterPropertySheet(QWidget* parent)
     messageBoxQuestions = std::make_unique<MessageBoxQuestions>(this, language);
     discoveryQuestions = messageBoxQuestions.get();
     urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    folderChooser = [this](const QString& title, const QString& start) {
+        return QFileDialog::getExistingDirectory(this, title, start);
+    };
 
     setPage(kConnectPage, m_connectPage);
     setPage(kInfoPage, m_infoPage);
@@ -176,12 +185,43 @@ void CUpdaterPropertySheet::OnKickIdle() {
     }
     if (!discoveryDone && procedure->m_versionToFlash.empty()) {
         discoveryDone = true;
+        const QString folder = FirmwareFolder();
+        if (folder.isEmpty()) {
+            // No folder is no coder firmware.
+            discoveryQuestions->CoderFileMissing();
+            CWizard97PropertySheet::done(QDialog::Rejected);
+            return;
+        }
+        const std::string directory = QDir(folder).absolutePath().toStdString() + "/";
+        procedure->SetFirmwareDirectory(directory);
+        // Beside the firmware files, or where the user may write; empty when nowhere.
+        procedure->SetLogPath(ChooseLogPath(directory));
         if (!procedure->DiscoverFirmwareFiles(*discoveryQuestions)) {
             CWizard97PropertySheet::done(QDialog::Rejected);
             return;
         }
     }
     SetButtonStates(false, m_connectPage->NextAllowed(), true);
+}
+
+QString CUpdaterPropertySheet::FirmwareFolder() {
+    if (!startFolder.isEmpty()) {
+        return startFolder;
+    }
+    const std::string& programDirectory = GetProgramDirectory();
+    if (!programDirectory.empty() && HoldsCoderFirmware(programDirectory)) {
+        return QString::fromStdString(programDirectory);
+    }
+    // An installed program has no firmware beside it: the user says where it is.
+    QSettings settings = OpenSettings();
+    settings.beginGroup(kSettingsGroup);
+    const QString last = settings.value(kFirmwareFolderValue, QDir::homePath()).toString();
+    const QString chosen =
+        folderChooser(GuidanceString(GuidanceText::ChooseFirmwareFolder, language), last);
+    if (!chosen.isEmpty()) {
+        settings.setValue(kFirmwareFolderValue, chosen);
+    }
+    return chosen;
 }
 
 // ------------------------------------------------------------------ called by the pages
@@ -266,6 +306,9 @@ void CUpdaterPropertySheet::Dispatch(uint32_t message, int64_t wParam, int64_t l
         case WM_UPD_FINISHED:
             OnUpdateFinished(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
             break;
+        case WM_UPD_WAIT:
+            OnWait(wParam, lParam);
+            break;
         default:
             break;
     }
@@ -287,6 +330,7 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
 
     CInfoPropertyPage& page = *m_infoPage;
     page.closeNote->hide();
+    page.waitLine->Stop();
     if (verdict.status.changed) {
         SetStyled(page.status, QString::fromStdString(verdict.status.text),
                   verdict.status.errorStyle);
@@ -311,6 +355,15 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
     }
     SetButtonStates(true, verdict.mayGoOn, true);
     update();
+}
+
+void CUpdaterPropertySheet::OnWait(int64_t kind, int64_t maxMs) {
+    CWaitLine* line = currentId() == kUpdatePage ? m_updatePage->waitLine
+                      : currentId() == kInfoPage ? m_infoPage->waitLine
+                                                 : nullptr;
+    if (line != nullptr) {
+        line->Wait(kind, maxMs);
+    }
 }
 
 void CUpdaterPropertySheet::OnStatusText(int textNumber) {
@@ -364,12 +417,18 @@ void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockRe
     procedure->WaitForWorker();
     CUpdatePropertyPage& page = *m_updatePage;
     page.closeNote->hide();
+    page.waitLine->Stop();
     if (result != UPD_OK) {
         SetStyled(page.status, Text(214, language), true);
         page.detail->setText(
             QString::fromStdString(UpdateResultText(result, lastBlockResult, language)));
         page.detail->show();
-        page.showLogButton->show();
+        // Said in its place when no log could be written anywhere.
+        if (procedure->LogPath().empty()) {
+            page.noLogNote->show();
+        } else {
+            page.showLogButton->show();
+        }
     } else {
         procedure->WriteLog("Update finished successfully.");
         procedure->WriteLog("New firmware version:  " + procedure->m_currentVersion);

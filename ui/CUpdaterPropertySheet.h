@@ -47,6 +47,13 @@ public:
     // own in.
     using UrlOpener = std::function<bool(const QUrl&)>;
     void SetUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
+    // The folder of the firmware files given at start; without one the program directory is
+    // used when it holds a coder firmware, and otherwise the user chooses.
+    void SetFirmwareFolder(const QString& folder) { startFolder = folder; }
+    // Asks for a folder (title, where to start); empty when the user cancels. Tests put
+    // their own in.
+    using FolderChooser = std::function<QString(const QString& title, const QString& start)>;
+    void SetFolderChooser(FolderChooser chooser) { folderChooser = std::move(chooser); }
     // The log inside the wizard, once the desktop could not open it; null before.
     CLogWindow* LogWindow() const { return logWindow; }
 
@@ -75,10 +82,14 @@ private:
     void OnUpdateFinished(int32_t result, int32_t lastBlockResult);
     bool WorkerRunning() const;
     void ShowCloseRefused();
+    QString FirmwareFolder();
+    void OnWait(int64_t kind, int64_t maxMs);
 
     DiscoveryQuestions* discoveryQuestions = nullptr;
     std::unique_ptr<DiscoveryQuestions> messageBoxQuestions;
     UrlOpener urlOpener;
+    FolderChooser folderChooser;
+    QString startFolder;
     CLogWindow* logWindow = nullptr;
     bool kickIdlePending = false;
     bool discoveryDone = false;

@@ -38,6 +38,20 @@ QString GuidanceString(GuidanceText text, Language language) {
         case GuidanceText::ChooseFirmwareFolder:
             return de ? QString::fromUtf8("Ordner mit den Firmwaredateien wählen")
                       : "Choose the folder with the firmware files";
+        case GuidanceText::NoSuchFolder:
+            return de ? QString::fromUtf8(
+                            "%1 gibt es nicht. Starten Sie Tarvelin mit dem Ordner "
+                            "der Firmwaredateien (oder einer Coder-Firmware darin) "
+                            "oder ohne Angabe, um den Ordner zu wählen.")
+                      : "%1 does not exist. Start Tarvelin with the folder of the firmware files "
+                        "(or a coder firmware in it), or without one to choose the folder.";
+        case GuidanceText::Usage:
+            return de ? QString::fromUtf8(
+                            "Aufruf: tarvelin [ORDNER | CODER-FIRMWARE.img]\n"
+                            "Tarvelin nimmt höchstens einen Ordner mit den "
+                            "Firmwaredateien.")
+                      : "Usage: tarvelin [FOLDER | CODER-FIRMWARE.img]\nTarvelin takes at most "
+                        "one folder with the firmware files.";
     }
     return QString();
 }

@@ -16,6 +16,8 @@ enum class GuidanceText {
     LogUnreadable,         // %1: the log's path
     NoLogFile,             // on the Update page in place of "Show log file..."
     ChooseFirmwareFolder,  // title of the folder chooser
+    NoSuchFolder,          // %1: the start argument, which names nothing
+    Usage,                 // more than one start argument
 };
 
 QString GuidanceString(GuidanceText text, Language language);

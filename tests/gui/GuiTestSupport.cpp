@@ -84,8 +84,8 @@ FirmwareFolder::FirmwareFolder(bool withDsp, bool withSamples, int coderBlocks) 
 }
 
 void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder) {
-    sheet.Procedure().SetFirmwareDirectory(folder.Path() + "/");
-    sheet.Procedure().SetLogPath(folder.LogPath());
+    // As `tarvelin FOLDER` does.
+    sheet.SetFirmwareFolder(QString::fromStdString(folder.Path()));
 }
 
 void ChooseTcp(CUpdaterPropertySheet& sheet, int port) {

@@ -57,7 +57,7 @@ private:
     QTemporaryDir dir_;
 };
 
-// Points a sheet at a firmware folder and its log.
+// Points a sheet at a firmware folder; the log lies beside the files.
 void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder);
 
 // Sets the Connect page to TCP/IP 127.0.0.1:port.

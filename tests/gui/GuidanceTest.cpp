@@ -1,10 +1,12 @@
-// What the wizard says beyond its specified texts: why it stays open while a worker runs, the
-// log inside the wizard when the desktop cannot open it.
+// What the wizard says beyond its specified texts: a sign of life while the procedure waits,
+// why it stays open while a worker runs, the log inside the wizard when the desktop cannot
+// open it.
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -12,7 +14,9 @@
 #include "GuiTestSupport.h"
 #include "ui/CLogWindow.h"
 #include "ui/CUpdaterPropertySheet.h"
+#include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
+#include "update/ProcedureWaits.h"
 
 namespace {
 
@@ -23,7 +27,9 @@ const QStringList kFastDevice{"--time-scale", "0.1", "--erase-ms", "20"};
 class GuidanceTest : public QObject {
     Q_OBJECT
 private slots:
-    void closeRequestWhileFlashingSaysWhy() {
+    // The reboot pause after the start command shows a busy line that counts down; a close
+    // request meanwhile says why the wizard stays open. Both go with the wait and the worker.
+    void flashingShowsSignsOfLife() {
         SimProcess sim(QStringList{"--serial", "--link", "COM8"} + kFastDevice);
         QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
         FirmwareFolder folder(true, false);
@@ -40,8 +46,21 @@ private slots:
         sheet.NextButton()->click();
         QCOMPARE(sheet.currentId(), int(CUpdaterPropertySheet::kUpdatePage));
 
+        auto* status = Find<CXColorStatic>(&sheet, "update1013");
+        auto* wait = Find<CWaitLine>(&sheet, "updateWait");
         auto* note = Find<QLabel>(&sheet, "updateCloseNote");
         QVERIFY(!note->isVisible());
+        QVERIFY2(WaitUntil([&] { return wait->isVisible(); }, 5000),
+                 "no sign of life during the reboot pause");
+        QCOMPARE(status->text(), QString("Starting firmware update..."));
+        QVERIFY(wait->busy->isVisible());
+        QCOMPARE(wait->busy->maximum(), 0);  // busy mode
+        QStringList restartTexts;
+        for (int seconds = 0; seconds <= 10; ++seconds) {
+            restartTexts.append(
+                QString::fromStdString(WaitText(WAIT_RESTART, Language::English, seconds)));
+        }
+        QSet<QString> shown;
         // The close box and Escape: the wizard stays and says why, without a box of its own.
         sheet.close();
         QVERIFY(sheet.isVisible());
@@ -55,6 +74,21 @@ private slots:
         QTest::keyClick(&sheet, Qt::Key_Escape);
         QVERIFY(sheet.isVisible());
         QVERIFY(note->isVisible());
+
+        // It counts down while the pause lasts and is gone when it ends.
+        QVERIFY2(WaitUntil(
+                     [&] {
+                         if (wait->isVisible()) {
+                             shown.insert(wait->text->text());
+                         }
+                         return !wait->isVisible();
+                     },
+                     10000),
+                 "the sign of life outlasts the reboot pause");
+        for (const QString& text : shown) {
+            QVERIFY2(restartTexts.contains(text), qPrintable(text));
+        }
+        QVERIFY2(shown.size() >= 2, qPrintable(QStringList(shown.values()).join('|')));
 
         // The note goes with the worker, and then closing works.
         QVERIFY2(WaitUntil([&] { return !sheet.Procedure().IsWorkerRunning(); }, 60000),
@@ -87,6 +121,8 @@ private slots:
         expected += "Update operation failed\n";
         log.close();
         sheet.show();
+        // The log lies where the discovery put it.
+        QVERIFY(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 3000));
         QVERIFY(sheet.LogWindow() == nullptr);
 
         sheet.ShowLogFile();

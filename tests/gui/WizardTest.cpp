@@ -334,7 +334,7 @@ private slots:
     void missingCoderFirmwareEndsTheProgram() {
         QTemporaryDir empty;
         CUpdaterPropertySheet sheet;
-        sheet.Procedure().SetFirmwareDirectory(empty.path().toStdString() + "/");
+        sheet.SetFirmwareFolder(empty.path());
         struct Questions : DiscoveryQuestions {
             int missing = 0;
             void CoderFileMissing() override { ++missing; }
