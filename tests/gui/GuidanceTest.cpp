@@ -100,6 +100,34 @@ private slots:
         QVERIFY(!sheet.isVisible());
     }
 
+    void failedUpdateWithoutLogSaysSo() {
+        SimProcess sim(QStringList{"--serial", "--link", "COM10", "--nack", "0:17"} + kFastDevice);
+        QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
+        FirmwareFolder folder(true, false);
+        CUpdaterPropertySheet sheet;
+        UseFolder(sheet, folder);
+        sheet.m_connectPage->connectionType = 0;
+        sheet.m_connectPage->serialPort = 10;
+        sheet.show();
+        QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 3000),
+                 "Next never became enabled");
+        // As when neither the firmware folder nor the state folder can be written.
+        sheet.Procedure().SetLogPath("");
+        sheet.NextButton()->click();
+        QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 30000),
+                 "the identification does not let the update go on");
+        sheet.NextButton()->click();
+        QVERIFY2(WaitUntil([&] { return !sheet.Procedure().IsWorkerRunning(); }, 60000),
+                 "no end of the update within 60 s");
+
+        QCOMPARE(Find<CXColorStatic>(&sheet, "update1013")->text(),
+                 QString("Update operation failed!"));
+        QVERIFY(!Find<QPushButton>(&sheet, "update1014")->isVisible());
+        auto* noLog = Find<QLabel>(&sheet, "updateNoLog");
+        QVERIFY(noLog->isVisible());
+        QVERIFY(noLog->text().startsWith("No log file:"));
+    }
+
     void logWindowWhenTheDesktopCannotOpenIt() {
         FirmwareFolder folder(true, false);
         CUpdaterPropertySheet sheet;
