@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
+#include "ui/CTarvelin.h"
 #include "ui/CUpdaterPropertySheet.h"
 #include "ui/CXColorStatic.h"
 #include "ui/TemplateTexts.h"
@@ -85,6 +86,21 @@ private slots:
             actions.append(action->text().remove('&').section('\t', 0, 0));
         }
         QVERIFY2(actions.contains(QString::fromUtf8("Einfügen")), qPrintable(actions.join('|')));
+    }
+
+    // The folder chooser's title and box 207 after Cancel, in German.
+    void folderChooserSpeaksGerman() {
+        QString title;
+        const auto sheet = CTarvelin::CreateSheet({});
+        sheet->SetFolderChooser([&](const QString& asked, const QString&) {
+            title = asked;
+            return QString();
+        });
+        MessageBoxAnswerer answerer(QMessageBox::Ok);
+        sheet->show();
+        QVERIFY2(WaitUntil([&] { return !sheet->isVisible(); }, 3000), "the wizard stays open");
+        QCOMPARE(title, QString::fromUtf8("Ordner mit den Firmwaredateien wählen"));
+        QCOMPARE(answerer.text, Text(207, Language::German));
     }
 };
 
