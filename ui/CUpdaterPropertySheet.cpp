@@ -16,6 +16,7 @@
 #include "ui/Settings.h"
 #include "ui/TemplateTexts.h"
 #include "update/LogLocation.h"
+#include "update/OpenFailureTexts.h"
 #include "update/ProcedureVerdicts.h"
 #include "update/ProcedureWaits.h"
 #include "update/StringManager.h"
@@ -193,9 +194,8 @@ void CUpdaterPropertySheet::OnKickIdle() {
             return;
         }
         const std::string directory = QDir(folder).absolutePath().toStdString() + "/";
+        // The log follows: beside the files, or in the state folder when that is read-only.
         procedure->SetFirmwareDirectory(directory);
-        // Beside the firmware files, or where the user may write; empty when nowhere.
-        procedure->SetLogPath(ChooseLogPath(directory));
         if (!procedure->DiscoverFirmwareFiles(*discoveryQuestions)) {
             CWizard97PropertySheet::done(QDialog::Rejected);
             return;
@@ -346,6 +346,9 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
         SetStyled(page.hint, QString::fromStdString(verdict.hint.text), verdict.hint.errorStyle);
         page.hint->show();
     }
+    if (outcome == UPD_NO_BAUD_RATE || outcome == UPD_CONNECT_FAILED) {
+        ShowOpenFailure();
+    }
     SetButtonStates(true, verdict.mayGoOn, true);
     update();
 }
@@ -357,6 +360,27 @@ void CUpdaterPropertySheet::OnWait(int64_t kind, int64_t maxMs) {
     if (line != nullptr) {
         line->Wait(kind, maxMs);
     }
+}
+
+void CUpdaterPropertySheet::ShowOpenFailure() {
+    // "Could not connect to Coder!" alone leaves the user guessing: the reason the system gave
+    // and what to do go below it, as the command line prints them.
+    const OpenFailure& failure = procedure->m_openFailure;
+    if (!failure.failed()) {
+        return;
+    }
+    QStringList lines;
+    if (!m_infoPage->detail->text().isEmpty()) {
+        lines.append(m_infoPage->detail->text());
+    }
+    for (const std::string& line :
+         {OpenFailureReason(failure, language), OpenFailureHint(failure, language)}) {
+        if (!line.empty()) {
+            lines.append(QString::fromStdString(line));
+        }
+    }
+    m_infoPage->detail->setText(lines.join('\n'));
+    m_infoPage->detail->show();
 }
 
 void CUpdaterPropertySheet::OnStatusText(int textNumber) {

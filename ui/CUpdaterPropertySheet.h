@@ -84,6 +84,7 @@ private:
     void ShowCloseRefused();
     QString FirmwareFolder();
     void OnWait(int64_t kind, int64_t maxMs);
+    void ShowOpenFailure();
 
     DiscoveryQuestions* discoveryQuestions = nullptr;
     std::unique_ptr<DiscoveryQuestions> messageBoxQuestions;

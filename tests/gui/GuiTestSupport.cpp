@@ -11,6 +11,11 @@
 #include <QTest>
 #include <map>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "ui/CConnectPropertyPage.h"
 #include "ui/CMaskEdit.h"
 #include "ui/CUpdaterPropertySheet.h"
@@ -45,6 +50,9 @@ SimProcess::SimProcess(const QStringList& arguments) {
         for (const QString& line : output_.split('\n')) {
             if (line.startsWith("tcp 127.0.0.1:")) {
                 tcpPort_ = line.mid(14).trimmed().toInt();
+            }
+            if (line.startsWith("serial ")) {
+                serialPath_ = line.mid(7).trimmed();
             }
             if (line.trimmed() == "ready") {
                 ready_ = true;
@@ -86,6 +94,21 @@ FirmwareFolder::FirmwareFolder(bool withDsp, bool withSamples, int coderBlocks) 
 void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder) {
     // As `tarvelin FOLDER` does.
     sheet.SetFirmwareFolder(QString::fromStdString(folder.Path()));
+}
+
+int FreeLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(fd);
+    return port;
 }
 
 void ChooseTcp(CUpdaterPropertySheet& sheet, int port) {

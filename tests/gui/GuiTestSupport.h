@@ -36,6 +36,8 @@ public:
     ~SimProcess();
     bool Ready() const { return ready_; }
     int TcpPort() const { return tcpPort_; }
+    // The pseudo-terminal it serves with --serial.
+    const QString& SerialPath() const { return serialPath_; }
     const QString& Output() const { return output_; }
 
 private:
@@ -43,6 +45,7 @@ private:
     QString output_;
     bool ready_ = false;
     int tcpPort_ = 0;
+    QString serialPath_;
 };
 
 // A folder with a coder image (carrying its version marker for the simulator), optionally
@@ -59,6 +62,9 @@ private:
 
 // Points a sheet at a firmware folder; the log lies beside the files.
 void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder);
+
+// A loopback TCP port nobody listens on (bound, then released).
+int FreeLoopbackPort();
 
 // Sets the Connect page to TCP/IP 127.0.0.1:port.
 void ChooseTcp(CUpdaterPropertySheet& sheet, int port);

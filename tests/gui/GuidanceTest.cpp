@@ -12,10 +12,12 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
+#include "tests/support/PortHolder.h"
 #include "ui/CLogWindow.h"
 #include "ui/CUpdaterPropertySheet.h"
 #include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
+#include "update/OpenFailureTexts.h"
 #include "update/ProcedureWaits.h"
 
 namespace {
@@ -100,6 +102,58 @@ private slots:
         QVERIFY(!sheet.isVisible());
     }
 
+    // Under "Could not connect to Coder!" the reason and what to do, as the command line says
+    // them: a TCP port nobody listens on, and a serial port another process holds open.
+    void refusedConnectionSaysWhy_data() {
+        QTest::addColumn<bool>("serial");
+        QTest::newRow("tcp refused") << false;
+        QTest::newRow("serial held") << true;
+    }
+    void refusedConnectionSaysWhy() {
+        QFETCH(bool, serial);
+        FirmwareFolder folder(true, false);
+        CUpdaterPropertySheet sheet;
+        UseFolder(sheet, folder);
+        std::unique_ptr<SimProcess> sim;
+        std::unique_ptr<PortHolderProcess> holder;
+        if (serial) {
+            sim = std::make_unique<SimProcess>(QStringList{"--serial", "--link", "COM11"});
+            QVERIFY2(sim->Ready(), qPrintable(sim->Output()));
+            // A terminal program without a lock, as it would be in the field.
+            holder = std::make_unique<PortHolderProcess>(sim->SerialPath().toStdString());
+            QVERIFY(holder->Ready());
+            sheet.m_connectPage->connectionType = 0;
+            sheet.m_connectPage->serialPort = 11;
+        } else {
+            ChooseTcp(sheet, FreeLoopbackPort());
+        }
+        sheet.show();
+        QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 3000),
+                 "Next never became enabled");
+        sheet.NextButton()->click();
+        QVERIFY2(WaitUntil([&] { return !sheet.Procedure().IsWorkerRunning(); }, 60000),
+                 "no identification within 60 s");
+
+        QCOMPARE(Find<CXColorStatic>(&sheet, "info1006")->text(),
+                 QString("Could not connect to Coder!"));
+        const OpenFailure& failure = sheet.Procedure().m_openFailure;
+        QCOMPARE(failure.kind, serial ? OpenFailureKind::Busy : OpenFailureKind::Refused);
+        auto* detail = Find<CXColorStatic>(&sheet, "info1007");
+        QVERIFY(detail->isVisible());
+        const QString reason =
+            QString::fromStdString(OpenFailureReason(failure, Language::English));
+        QVERIFY2(detail->text().contains(reason), qPrintable(detail->text()));
+        if (serial) {
+            QCOMPARE(failure.holderPid, int(holder->Pid()));
+            QVERIFY2(detail->text().contains(QString("sleep (pid %1)").arg(holder->Pid())),
+                     qPrintable(detail->text()));
+        } else {
+            QVERIFY2(detail->text().contains(QString::fromStdString(failure.target)),
+                     qPrintable(detail->text()));
+        }
+        QVERIFY(!sheet.NextButton()->isEnabled());
+    }
+
     void failedUpdateWithoutLogSaysSo() {
         SimProcess sim(QStringList{"--serial", "--link", "COM10", "--nack", "0:17"} + kFastDevice);
         QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
@@ -111,8 +165,9 @@ private slots:
         sheet.show();
         QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 3000),
                  "Next never became enabled");
-        // As when neither the firmware folder nor the state folder can be written.
-        sheet.Procedure().SetLogPath("");
+        // A log that cannot be written, as when neither the firmware folder nor the state
+        // folder can be (this may run as root, who may write anywhere else).
+        sheet.Procedure().SetLogPath("/proc/no-such-folder/TarvelinLog.txt");
         sheet.NextButton()->click();
         QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 30000),
                  "the identification does not let the update go on");
