@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # Writes the hand-made seeds of the targets that read their input through FuzzedDataProvider
-# (run from tests/fuzz: ./make_seeds.py corpus). Builds structured seeds for targets that read their input through FuzzedDataProvider:
-# integers are taken from the end of the input, byte strings from the front.
+# (run from tests/fuzz: ./make_seeds.py corpus). The provider takes integers from the end of
+# the input and byte strings from its front.
 import sys
 class Seed:
     def __init__(self): self.front = bytearray(); self.back = bytearray()
