@@ -125,7 +125,13 @@ TEST(CliIdentify, NothingAnsweringExitsWithOutcome1) {
                    {"XDG_CONFIG_HOME=" + config.Path()});
     EXPECT_EQ(cli.Wait(), 1) << cli.Err();
     EXPECT_NE(cli.Out().find("Could not detect baud rate."), std::string::npos) << cli.Out();
-    EXPECT_NE(cli.Out().find("hint: there is no serial device"), std::string::npos) << cli.Out();
+    // The reason names the port's link, the hint says where to look.
+    EXPECT_NE(cli.Out().find(config.Path() + "Orvane/ports/COM9 does not exist."),
+              std::string::npos)
+        << cli.Out();
+    EXPECT_NE(cli.Out().find("hint: Check the cable and the port number; tarvelin-cli list-ports"),
+              std::string::npos)
+        << cli.Out();
 }
 
 TEST(CliIdentify, MissingCoderFirmwareIs66) {

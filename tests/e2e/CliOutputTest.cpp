@@ -91,13 +91,13 @@ TEST(CliConventions, QuietAndVerbose) {
     ASSERT_EQ(verbose.Wait(), 0) << verbose.Err();
     std::vector<std::string> logFrames;
     for (const std::string& line : ReadLines(log)) {
-        if (line.rfind("-> ", 0) == 0 || line.rfind("<- ", 0) == 0) {
+        if (IsFrameLine(line)) {
             logFrames.push_back(line);
         }
     }
     std::vector<std::string> echoed;
     for (const std::string& line : Lines(verbose.Err())) {
-        if (line.rfind("-> ", 0) == 0 || line.rfind("<- ", 0) == 0) {
+        if (IsFrameLine(line)) {
             echoed.push_back(line);
         }
     }

@@ -122,6 +122,12 @@ private:
     int status_ = kRunning;
 };
 
+// A frame line of the log ("-> FE,..." or "<- FE,..."); the procedure's own lines may also
+// start with an arrow ("-> Bios is running").
+inline bool IsFrameLine(const std::string& line) {
+    return line.rfind("-> FE,", 0) == 0 || line.rfind("<- FE,", 0) == 0;
+}
+
 // The last line of the command line's standard output that is a JSON object: the --json
 // object, or the "result" event of --events. Null when there is none.
 inline nlohmann::json LastJson(const std::string& out) {
