@@ -6,6 +6,7 @@
 
 #include "cli/CliSession.h"
 #include "cli/CommandLine.h"
+#include "cli/FleetRunner.h"
 #include "update/CZelkorTools.h"
 
 namespace {
@@ -15,6 +16,9 @@ constexpr int kExitUnavailable = 69;
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty() && arguments[0] == "fleet") {
+        return RunFleetCommand({arguments.begin() + 1, arguments.end()});
+    }
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.ok) {
         std::fprintf(stderr, "tarvelin-cli: %s\n%s", parsed.error.c_str(), UsageText().c_str());

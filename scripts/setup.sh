@@ -7,6 +7,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libboost-dev
   libtinyxml-dev
+  nlohmann-json3-dev
   qt6-base-dev libgl-dev xvfb xauth
 )
 
