@@ -108,7 +108,9 @@ std::string Printable(const std::string& text) {
         const bool c1 = c == 0xC2 && i + 1 < text.size() &&
                         static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (c < 0x20 || c == 0x7F || c1) {
+        if (c == '\n') {
+            shown += ' ';  // a message of two lines in one table cell
+        } else if (c < 0x20 || c == 0x7F || c1) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X",
                           c1 ? static_cast<unsigned char>(text[++i]) : c);

@@ -95,12 +95,12 @@ bool ApplyEventLine(const std::string& line, CoderProgress& p) {
 }
 
 std::string ComparableVersion(const std::string& version) {
-    std::string text;
-    for (char c : version) {
-        if (c != ' ' && c != '\t') {
-            text += c;
-        }
+    // "2.16 (Coder_V02_16.img)": the version is the first word.
+    const size_t start = version.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+        return {};
     }
+    std::string text = version.substr(start, version.find_first_of(" \t", start) - start);
     if (!text.empty() && (text[0] == 'V' || text[0] == 'v')) {
         text.erase(0, 1);
     }

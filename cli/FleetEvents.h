@@ -37,5 +37,5 @@ struct CoderProgress {
 // badLines and otherwise ignored, so a stray line cannot stop the run).
 bool ApplyEventLine(const std::string& line, CoderProgress& progress);
 
-// The version as compared for --skip-current: without blanks and a leading V.
+// The version as compared for --skip-current: its first word without a leading V.
 std::string ComparableVersion(const std::string& version);

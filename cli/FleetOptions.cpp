@@ -1,139 +1,93 @@
 #include "cli/FleetOptions.h"
 
-#include <charconv>
-
-namespace {
-
-bool ParseCount(const std::string& text, int low, int high, int& value) {
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return !text.empty() && ec == std::errc() && ptr == end && value >= low && value <= high;
-}
-
-}  // namespace
+#include <CLI/CLI.hpp>
 
 std::string FleetUsage() {
-    return "usage: tarvelin-cli fleet INVENTORY [-j N] [--log-dir DIR] [--canary K]\n"
-           "                         [--max-failures N] [--skip-current | --identify-only]\n"
-           "                         [--firmware-dir DIR | --coder FILE [--samples FILE]\n"
-           "                         [--dsp FILE]] [--lang en|de] [--yes] [--json]\n"
-           "  INVENTORY          CSV file: a header line name,connection[,...], one coder a\n"
-           "                     line; connection is HOST:PORT, a COM number or a device path\n"
-           "  -j, --jobs N       update at most N coders at once (8)\n"
-           "  --log-dir DIR      the coders' logs, DIR/<name>.log (a new folder\n"
-           "                     fleet-<date>-<time> beside the inventory)\n"
-           "  --canary K         update the first K coders alone, the rest when all succeeded\n"
-           "  --max-failures N   start no further coders once N failed or were blocked\n"
-           "  --skip-current     identify first; skip a coder that runs the version to flash\n"
-           "  --identify-only    identify every coder and change nothing\n"
-           "  --yes              confirm the warnings for every coder (else it is skipped)\n"
-           "  --json             print the summary as one JSON object on standard output\n"
-           "Exit status: 0 every coder succeeded or was current, 1 one failed, was blocked or\n"
-           "was skipped, 64 bad command line or inventory, 130 interrupted.\n";
+    FleetOptions ignored;
+    CLI::App app("", "tarvelin-cli");
+    // The usage line names the whole command, as a user types it.
+    return AddFleetCommand(app, ignored)->help("tarvelin-cli fleet");
+}
+
+CLI::App* AddFleetCommand(CLI::App& app, FleetOptions& o) {
+    CLI::App* fleet = app.add_subcommand(
+        "fleet", "update every coder of an inventory, each in its own tarvelin-cli update");
+    fleet->set_help_flag("-h,--help", "print this help and exit");
+    fleet
+        ->add_option("INVENTORY", o.inventory,
+                     "CSV file: a header line name,connection[,...] and one coder a line; "
+                     "connection is HOST:PORT, a COM number or a device path")
+        ->required();
+    fleet->add_option("-j,--jobs", o.jobs, "update at most N coders at once (8)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256));
+    fleet
+        ->add_option("--log-dir", o.logDirectory,
+                     "the coders' logs as DIR/<name>.log (a new folder fleet-<date>-<time> "
+                     "beside the inventory)")
+        ->type_name("DIR");
+    fleet
+        ->add_option("--canary", o.canary,
+                     "update the first K coders alone, the rest only when all of them succeeded")
+        ->type_name("K")
+        ->check(CLI::Range(1, 1000000));
+    fleet
+        ->add_option("--max-failures", o.maxFailures,
+                     "start no further coders once N failed or were blocked")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000000));
+    CLI::Option* skip =
+        fleet->add_flag("--skip-current", o.skipCurrent,
+                        "identify first and skip a coder that already runs the version to flash");
+    fleet->add_flag("--identify-only", o.identifyOnly, "identify every coder and change nothing")
+        ->excludes(skip);
+    fleet
+        ->add_option("--firmware-dir", o.firmwareDirectory,
+                     "the folder with the firmware files, read by every coder's run")
+        ->type_name("DIR");
+    fleet->add_option("--coder", o.coderFile, "the coder firmware (*.img) instead of a folder")
+        ->type_name("FILE");
+    fleet->add_option("--samples", o.samplesFile, "with --coder and --dsp: the DSP samples")
+        ->type_name("FILE");
+    fleet->add_option("--dsp", o.dspFile, "with --coder: the DSP firmware")->type_name("FILE");
+    fleet->add_option("--lang", o.language, "the language of the texts: en or de")
+        ->check(CLI::IsMember({"en", "de"}));
+    fleet->add_flag("-y,--yes", o.yes,
+                    "confirm the warnings for every coder (without it such a coder is skipped)");
+    fleet->add_flag("--json", o.json, "print the summary as one JSON object on standard output");
+    fleet->footer(
+        "Exit status:\n"
+        "  0       every coder succeeded or already ran the version to flash\n"
+        "  1       a coder failed, was blocked by its identification or was skipped\n"
+        "  64      bad command line or inventory (nothing was started)\n"
+        "  130     interrupted (Ctrl-C or SIGTERM): the running coders stopped at a block\n"
+        "          boundary, the others were not started; the summary is written\n");
+    return fleet;
 }
 
 ParsedFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments) {
     ParsedFleetOptions parsed;
     FleetOptions& o = parsed.options;
+    CLI::App app("", "tarvelin-cli");
+    CLI::App* fleet = AddFleetCommand(app, o);
+    std::vector<std::string> reversed{arguments.rbegin(), arguments.rend()};
+    reversed.push_back("fleet");
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        parsed.help = true;
+        parsed.ok = true;
+        return parsed;
+    } catch (const CLI::ParseError& e) {
+        parsed.error = e.what();
+        return parsed;
+    }
+    (void)fleet;
     auto fail = [&parsed](const std::string& message) {
         parsed.ok = false;
         parsed.error = message;
         return parsed;
     };
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        std::string option = arguments[i];
-        std::string value;
-        bool hasValue = false;
-        if (option.rfind("--", 0) == 0 && option.find('=') != std::string::npos) {
-            value = option.substr(option.find('=') + 1);
-            option = option.substr(0, option.find('='));
-            hasValue = true;
-        }
-        auto take = [&](const char* what) -> bool {
-            if (hasValue) {
-                return true;
-            }
-            if (i + 1 >= arguments.size()) {
-                return false;
-            }
-            value = arguments[++i];
-            (void)what;
-            return true;
-        };
-        auto needs = [&](const std::string& what) { return fail(option + " needs " + what); };
-        if (option == "-h" || option == "--help") {
-            parsed.help = true;
-        } else if (option == "-j" || option == "--jobs") {
-            if (!take("N")) {
-                return needs("a number");
-            }
-            if (!ParseCount(value, 1, 256, o.jobs)) {
-                return fail(option + ": expected 1 to 256 coders at once, got '" + value + "'");
-            }
-        } else if (option.rfind("-j", 0) == 0 && option.size() > 2 && option[1] == 'j') {
-            value = option.substr(2);
-            if (!ParseCount(value, 1, 256, o.jobs)) {
-                return fail("-j: expected 1 to 256 coders at once, got '" + value + "'");
-            }
-        } else if (option == "--log-dir") {
-            if (!take("DIR") || value.empty()) {
-                return needs("a folder");
-            }
-            o.logDirectory = value;
-        } else if (option == "--canary") {
-            if (!take("K")) {
-                return needs("a number");
-            }
-            if (!ParseCount(value, 1, 1000000, o.canary)) {
-                return fail("--canary: expected a number of coders >= 1, got '" + value + "'");
-            }
-        } else if (option == "--max-failures") {
-            if (!take("N")) {
-                return needs("a number");
-            }
-            if (!ParseCount(value, 1, 1000000, o.maxFailures)) {
-                return fail("--max-failures: expected a number >= 1, got '" + value + "'");
-            }
-        } else if (option == "--skip-current") {
-            o.skipCurrent = true;
-        } else if (option == "--identify-only") {
-            o.identifyOnly = true;
-        } else if (option == "-y" || option == "--yes") {
-            o.yes = true;
-        } else if (option == "--json") {
-            o.json = true;
-        } else if (option == "--firmware-dir" || option == "--coder" || option == "--samples" ||
-                   option == "--dsp") {
-            if (!take("FILE") || value.empty()) {
-                return needs(option == "--firmware-dir" ? "a folder" : "a file");
-            }
-            (option == "--firmware-dir" ? o.firmwareDirectory
-             : option == "--coder"      ? o.coderFile
-             : option == "--samples"    ? o.samplesFile
-                                        : o.dspFile) = value;
-        } else if (option == "--lang") {
-            if (!take("LANG") || (value != "en" && value != "de")) {
-                return fail("--lang: expected en or de");
-            }
-            o.language = value;
-        } else if (!option.empty() && option[0] == '-' && option != "-") {
-            return fail("unknown option '" + arguments[i] + "' for fleet");
-        } else if (o.inventory.empty()) {
-            o.inventory = option;
-        } else {
-            return fail("one inventory only; '" + option + "' is a second one");
-        }
-    }
-    if (parsed.help) {
-        parsed.ok = true;
-        return parsed;
-    }
-    if (o.inventory.empty()) {
-        return fail("fleet needs an inventory file (CSV: name,connection)");
-    }
-    if (o.skipCurrent && o.identifyOnly) {
-        return fail("--skip-current and --identify-only exclude each other");
-    }
     if (!o.firmwareDirectory.empty() && !o.coderFile.empty()) {
         return fail("give --firmware-dir or --coder, not both");
     }

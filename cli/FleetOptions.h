@@ -30,6 +30,13 @@ struct ParsedFleetOptions {
     FleetOptions options;
 };
 
+namespace CLI {
+class App;
+}
+
+// Adds the `fleet` command with its options to `app`, filling `options` when it parses.
+CLI::App* AddFleetCommand(CLI::App& app, FleetOptions& options);
+
 // The arguments after "fleet".
 ParsedFleetOptions ParseFleetOptions(const std::vector<std::string>& arguments);
 std::string FleetUsage();

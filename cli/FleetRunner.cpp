@@ -147,6 +147,7 @@ bool FleetRunner::MakeLogDirectory(std::string& error) {
             logDirectory_ = base + "-" + std::to_string(n);
         }
     }
+    logDirectory_ = fs::absolute(logDirectory_, code).string();
     while (logDirectory_.size() > 1 && logDirectory_.back() == '/') {
         logDirectory_.pop_back();
     }

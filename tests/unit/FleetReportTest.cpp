@@ -143,6 +143,8 @@ TEST(FleetEvents, CurrentMeansTheSameVersionToFlash) {
     };
     EXPECT_TRUE(FleetRunner::IsCurrent(identified("2.16", "2.16")));
     EXPECT_TRUE(FleetRunner::IsCurrent(identified("V2.16", "2.16")));
+    EXPECT_TRUE(FleetRunner::IsCurrent(identified("2.16", "2.16 (Coder_V02_16.img)")));
+    EXPECT_FALSE(FleetRunner::IsCurrent(identified("2.15", "2.16 (Coder_V02_15.img)")));
     EXPECT_FALSE(FleetRunner::IsCurrent(identified("2.15", "2.16")));
     EXPECT_FALSE(FleetRunner::IsCurrent(identified("", "")));  // a coder in its BIOS
     EXPECT_FALSE(FleetRunner::IsCurrent(CoderProgress{}));
