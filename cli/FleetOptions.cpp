@@ -6,7 +6,7 @@ std::string FleetUsage() {
     FleetOptions ignored;
     CLI::App app("", "tarvelin-cli");
     // The usage line names the whole command, as a user types it.
-    return AddFleetCommand(app, ignored)->help("tarvelin-cli fleet");
+    return AddFleetCommand(app, ignored)->help("tarvelin-cli");
 }
 
 CLI::App* AddFleetCommand(CLI::App& app, FleetOptions& o) {
