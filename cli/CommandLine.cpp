@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 
+#include "cli/FleetOptions.h"
 #include "transport/SerialPorts.h"
 #include "transport/TCP_ConnectionParams.h"
 
@@ -101,6 +102,7 @@ struct RawOptions {
     bool yes = false;
     bool quiet = false;
     bool verbose = false;
+    FleetOptions fleet;  // parsed by RunFleetCommand; here for the help and the man page
 };
 
 struct CommandApp {
@@ -191,6 +193,7 @@ CommandApp BuildApp(RawOptions& raw) {
     built.identify->footer(ExitStatusText());
     built.update->footer(ExitStatusText());
     built.listPorts->add_flag("--json", raw.json, "print the ports as a JSON array");
+    AddFleetCommand(app, raw.fleet);
     return built;
 }
 

@@ -8,6 +8,7 @@
 #include "cli/CliSession.h"
 #include "cli/CommandLine.h"
 #include "cli/EventStream.h"
+#include "cli/FleetRunner.h"
 #include "cli/PortList.h"
 #include "update/CZelkorTools.h"
 
@@ -27,6 +28,9 @@ std::string HelpPointer(const std::vector<std::string>& arguments) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty() && arguments[0] == "fleet") {
+        return RunFleetCommand({arguments.begin() + 1, arguments.end()});
+    }
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.ok) {
         std::fprintf(stderr, "tarvelin-cli: %s\n%s\n", parsed.error.c_str(),

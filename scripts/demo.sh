@@ -26,7 +26,7 @@ cp build/cli/tarvelin-cli "$demo/"
 [ -x build/ui/tarvelin ] && cp build/ui/tarvelin "$demo/"
 
 simout=$demo/sim.out
-build/sim/tarvelin-sim --tcp 0 --version V2.15 --main-port none --dump "$demo/flash.txt" \
+build/sim/tarvelin-sim --tcp 0 --firmware-version V2.15 --main-port none --dump "$demo/flash.txt" \
   >"$simout" 2>&1 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT

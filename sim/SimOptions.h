@@ -22,7 +22,7 @@ struct SimOptions {
     bool serial = false;
     std::string link;  // "COMn" or empty
     StartState state = StartState::Firmware;
-    std::string version = "V2.15";
+    std::string version = "V2.15";                                 // --firmware-version
     std::optional<std::string> biosVersion = std::string("2.10");  // nullopt: 0x87 unanswered
     std::optional<uint16_t> mainPort = 4001;                       // nullopt: 0xCE unanswered
     uint32_t baud = 9600;
@@ -64,12 +64,23 @@ struct SimOptions {
     std::string dumpRawDir;
 };
 
+// The most coders one simulator serves (--coders); far more than one machine's test needs.
+constexpr int32_t kMaxSimCoders = 512;
+
 struct SimOptionsResult {
     bool ok = false;
     bool help = false;
+    bool version = false;
     std::string error;  // set when !ok
+    // The first coder's options; with one coder (the default) the only ones.
     SimOptions options;
+    // One entry per coder (--coders N), numbered from 1 on the command line: the options every
+    // coder shares plus those that name it (`--nack 3@BLOCK:CODE`, `--noise@3`).
+    std::vector<SimOptions> coders;
 };
 
 SimOptionsResult ParseSimOptions(const std::vector<std::string>& args);
-std::string SimUsage();
+// The full --help text, in the shape help2man reads.
+std::string SimHelp();
+// "tarvelin-sim (Tarvelin) VERSION", the first line of --version.
+std::string SimVersionLine();

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/SimFleet.h"
 #include "sim/SimOptions.h"
-#include "sim/SimServer.h"
 
 namespace {
 
@@ -17,16 +17,21 @@ constexpr int kExitFailure = 1;
 int main(int argc, char** argv) {
     const SimOptionsResult parsed =
         ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (parsed.help) {
-        std::fputs(SimUsage().c_str(), stdout);
-        return 0;
-    }
     if (!parsed.ok) {
-        std::fprintf(stderr, "tarvelin-sim: %s\n%s", parsed.error.c_str(), SimUsage().c_str());
+        std::fprintf(stderr, "tarvelin-sim: %s\nTry 'tarvelin-sim --help' for the options.\n",
+                     parsed.error.c_str());
         return kExitUsage;
     }
+    if (parsed.help) {
+        std::fputs(SimHelp().c_str(), stdout);
+        return 0;
+    }
+    if (parsed.version) {
+        std::printf("%s\n", SimVersionLine().c_str());
+        return 0;
+    }
 
-    // Signals are taken synchronously by this thread only; the server thread never sees them.
+    // Signals are taken synchronously by this thread only; the server threads never see them.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -35,20 +40,14 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    SimServer server(parsed.options);
+    SimFleet fleet(parsed.coders);
     std::string error;
-    if (!server.Start(error)) {
+    if (!fleet.Start(error)) {
         std::fprintf(stderr, "tarvelin-sim: %s\n", error.c_str());
         return kExitFailure;
     }
-    if (parsed.options.tcpPort) {
-        std::printf("tcp 127.0.0.1:%u\n", server.port());
-    }
-    if (parsed.options.serial) {
-        std::printf("serial %s\n", server.ptyPath().c_str());
-    }
-    if (!server.linkPath().empty()) {
-        std::printf("link %s\n", server.linkPath().c_str());
+    for (const std::string& line : fleet.Announcements()) {
+        std::printf("%s\n", line.c_str());
     }
     std::printf("ready\n");
     std::fflush(stdout);
@@ -59,15 +58,15 @@ int main(int argc, char** argv) {
             continue;
         }
         if (received == SIGUSR1) {
-            if (!server.WriteDumps(error)) {
+            if (!fleet.WriteDumps(error)) {
                 std::fprintf(stderr, "tarvelin-sim: %s\n", error.c_str());
             }
             continue;
         }
         break;
     }
-    server.Stop();
-    if (!server.WriteDumps(error)) {
+    fleet.Stop();
+    if (!fleet.WriteDumps(error)) {
         std::fprintf(stderr, "tarvelin-sim: %s\n", error.c_str());
         return kExitFailure;
     }

@@ -172,7 +172,7 @@ TEST(CliJson, DeviceTextWithHighBytesStaysValid) {
     // The coder answers five bytes: "V2", an "é" in UTF-8, and a byte that is no UTF-8.
     const std::string version = "V2\xc3\xa9\xff";
     SimUnderTest device(
-        {"--tcp", "0", "--time-scale", "0", "--main-port", "0", "--version", version});
+        {"--tcp", "0", "--time-scale", "0", "--main-port", "0", "--firmware-version", version});
     ASSERT_TRUE(device.Ready());
     for (const char* mode : {"--json", "--events"}) {
         CliProcess cli({"identify", "--tcp", Tcp(device), "--firmware-dir", files.Path(), "--log",

@@ -75,8 +75,9 @@ private:
 
 private slots:
     void tcpIdentificationPasses() {
-        SimProcess sim(QStringList{"--tcp", "0", "--version", "V2.15", "--main-port", "none"} +
-                       kFastDevice);
+        SimProcess sim(
+            QStringList{"--tcp", "0", "--firmware-version", "V2.15", "--main-port", "none"} +
+            kFastDevice);
         QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
         FirmwareFolder folder(true, false);
         CUpdaterPropertySheet sheet;

@@ -149,10 +149,67 @@ const Bytes kVersionAnswer{0x2D, 0x08, 'R', 'S', 0x7E, 'V', '2', '.', '1', '5'};
 
 TEST(SimProcess, BadOptionsExitWith64) {
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--tcp", "x"}, {"--serial", "--nack", "1"}, {}, {"--tcp", "0", "--what"}}) {
+             {"--tcp", "x"},
+             {"--serial", "--nack", "1"},
+             {},
+             {"--tcp", "0", "--what"},
+             {"--tcp", "0", "--version", "V2.15"},
+             {"--tcp", "0", "--coders", "2", "--nack", "3@1:17"}}) {
         SimProcess sim(args);
         EXPECT_EQ(sim.Stop(0), 64) << testing::PrintToString(args);
     }
+}
+
+TEST(SimProcess, HelpAndVersionExitWithZero) {
+    SimProcess help({"--help"});
+    const std::string text = help.Output();
+    EXPECT_EQ(help.Stop(0), 0);
+    EXPECT_EQ(text.rfind("Usage: tarvelin-sim ", 0), 0u) << text;
+    EXPECT_NE(text.find("--firmware-version TEXT"), std::string::npos);
+
+    SimProcess version({"--version"});
+    const std::string line = version.Output();
+    EXPECT_EQ(version.Stop(0), 0);
+    EXPECT_EQ(line, "tarvelin-sim (Tarvelin) " TARVELIN_PROJECT_VERSION "\n");
+}
+
+// Three coders in one process: consecutive ports, a fault that names one of them, and a flash
+// and a dump file each.
+TEST(SimProcess, SeveralCodersAreIndependent) {
+    const std::string dir = TempDir();
+    ASSERT_FALSE(dir.empty());
+    SimProcess sim({"--tcp", "0", "--coders", "3", "--state", "bios", "--transfer-mode", "1",
+                    "--time-scale", "0", "--nack", "2@1:17", "--dump", dir + "/dump.txt"});
+    const std::vector<uint16_t> ports = PortsOf(sim.Announcements());
+    ASSERT_EQ(ports.size(), 3u);
+    EXPECT_EQ(ports[1], ports[0] + 1);
+    EXPECT_EQ(ports[2], ports[0] + 2);
+
+    std::vector<Bytes> written(3);
+    for (size_t k = 0; k < 3; ++k) {
+        FrameClient client(ConnectLoopback(ports[k]));
+        ASSERT_GE(client.fd(), 0);
+        ASSERT_EQ(client.Ack(CoderField(0x51, {0}), 1), 0);
+        const Bytes data(64, static_cast<uint8_t>(0x10 + k));
+        ASSERT_EQ(client.Ack(WriteBlock(0x80000, data.data(), 64), 2), 0);
+        written[k] = data;
+        // Only the second coder refuses its block 1.
+        const int second = client.Ack(WriteBlock(0x80040, data.data(), 64), 3);
+        EXPECT_EQ(second, k == 1 ? 17 : 0) << "coder " << k + 1;
+        if (second == 0) {
+            written[k].insert(written[k].end(), data.begin(), data.end());
+        }
+    }
+    EXPECT_EQ(sim.Stop(), 0);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_NE(ReadFile(dir + "/dump.txt." + std::to_string(k + 1))
+                      .find("region 0 start 0x80000 length " + std::to_string(written[k].size()) +
+                            " sha256 " + Sha256::Hex(written[k].data(), written[k].size())),
+                  std::string::npos)
+            << "coder " << k + 1;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir + "/dump.txt"));
+    std::filesystem::remove_all(dir);
 }
 
 TEST(SimProcess, FullBiosCycleOverTcpWithDump) {
@@ -267,6 +324,27 @@ TEST(SimProcess, PortLinkLivesAsLongAsTheSimulator) {
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), pty);
     EXPECT_EQ(sim.Stop(), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    std::filesystem::remove_all(config);
+}
+
+TEST(SimProcess, SeveralSerialCodersGetConsecutiveLinks) {
+    const std::string config = TempDir();
+    ASSERT_FALSE(config.empty());
+    SimProcess sim({"--serial", "--coders", "2", "--link", "COM7"}, {"XDG_CONFIG_HOME=" + config});
+    const auto lines = sim.Announcements();
+    std::vector<std::string> ptys;
+    for (const auto& line : lines) {
+        if (line.rfind("serial ", 0) == 0) {
+            ptys.push_back(line.substr(7));
+        }
+    }
+    ASSERT_EQ(ptys.size(), 2u) << testing::PrintToString(lines);
+    EXPECT_NE(ptys[0], ptys[1]);
+    const auto ports = std::filesystem::path(config) / "Orvane/ports";
+    EXPECT_EQ(std::filesystem::read_symlink(ports / "COM7").string(), ptys[0]);
+    EXPECT_EQ(std::filesystem::read_symlink(ports / "COM8").string(), ptys[1]);
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(ports / "COM8")));
     std::filesystem::remove_all(config);
 }
 

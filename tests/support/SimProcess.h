@@ -60,6 +60,24 @@ public:
         }
         return {};
     }
+    // Everything it prints until it closes its output (e.g. for --help), within the bound.
+    std::string Output() {
+        std::string text;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t n = read(out_, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            text.append(buffer, static_cast<size_t>(n));
+        }
+        return text;
+    }
     // Exit status after a signal (or on its own), -1 when it does not end within the bound.
     int Stop(int signal = SIGTERM) {
         if (pid_ <= 0) {
@@ -94,6 +112,17 @@ inline uint16_t PortOf(const std::vector<std::string>& lines) {
         }
     }
     return 0;
+}
+
+// Every coder's port, in the order the simulator printed them (--coders N).
+inline std::vector<uint16_t> PortsOf(const std::vector<std::string>& lines) {
+    std::vector<uint16_t> ports;
+    for (const auto& line : lines) {
+        if (line.rfind("tcp 127.0.0.1:", 0) == 0) {
+            ports.push_back(static_cast<uint16_t>(std::stoi(line.substr(14))));
+        }
+    }
+    return ports;
 }
 
 inline std::string PtyOf(const std::vector<std::string>& lines) {

@@ -16,7 +16,7 @@ TEST(SimOptions, FullCommandLine) {
                           "COM7",
                           "--state",
                           "bios",
-                          "--version",
+                          "--firmware-version",
                           "V2.16",
                           "--bios-version",
                           "none",
@@ -105,7 +105,8 @@ TEST(SimOptions, BadOptionsGiveAReasonNeverACrash) {
         {"--tcp", "0", "--bogus"},
         {"--tcp", "0", "--state", "dsp"},
         {"--tcp", "0", "--bios-version", "2.1"},
-        {"--tcp", "0", "--version", ""},
+        {"--tcp", "0", "--firmware-version", ""},
+        {"--tcp", "0", "--version", "V2.16"},  // the old spelling of --firmware-version
         {"--tcp", "0", "--transfer-mode", "2"},
         {"--tcp", "0", "--time-scale", "nan"},
         {"--tcp", "0", "--time-scale", "-1"},
@@ -123,11 +124,81 @@ TEST(SimOptions, BadOptionsGiveAReasonNeverACrash) {
         {"--tcp", "0", "--erase-nack", "3:17"},
         {"--tcp", "0", "--erase-nack", "1"},
         {"--tcp", "0", "--erase-nack", "1:0"},
+        {"--tcp", "0", "--coders", "0"},
+        {"--tcp", "0", "--coders", "513"},
+        {"--tcp", "0", "--coders", "2", "--nack", "3@1:17"},  // no coder 3
+        {"--tcp", "0", "--coders", "2", "--nack", "0@1:17"},
+        {"--tcp", "0", "--coders", "2", "--noise@3"},
+        {"--tcp", "0", "--coders", "2", "--noise@x"},
+        {"--tcp", "0", "--coders", "2", "--nack", "2@1"},      // the value after the prefix
+        {"--tcp", "0", "--coders", "2", "--dump", "1@d.txt"},  // run-wide options
+        {"--tcp", "1@0", "--coders", "2"},
+        {"--tcp", "0", "--coders", "2", "--nack@2", "1:17"},
+        {"--tcp", "65000", "--coders", "600"},
+        {"--tcp", "65535", "--coders", "2"},
+        {"--serial", "--link", "COM255", "--coders", "2"},
     };
     for (const auto& args : bad) {
         const auto r = Parse(args);
         EXPECT_FALSE(r.ok) << "accepted: " << testing::PrintToString(args);
         EXPECT_FALSE(r.error.empty());
+    }
+}
+
+TEST(SimOptions, SeveralCodersShareOptionsAndTakeTheirOwnFaults) {
+    const auto r = Parse({"--tcp", "0", "--coders", "3", "--time-scale", "0", "--nack", "2@5:17:3",
+                          "--nack", "7:14", "--noise@3", "--firmware-version", "1@V2.16", "--state",
+                          "3@bios", "--firmware-version", "V2@X"});
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.coders.size(), 3u);
+    for (const SimOptions& o : r.coders) {
+        EXPECT_EQ(*o.tcpPort, 0);
+        EXPECT_DOUBLE_EQ(o.timeScale, 0);
+    }
+    // Options apply in command-line order: the later version without a coder wins for all.
+    EXPECT_EQ(r.coders[0].version, "V2@X");
+    EXPECT_EQ(r.coders[1].version, "V2@X");
+    ASSERT_EQ(r.coders[0].nacks.size(), 1u);
+    EXPECT_EQ(r.coders[0].nacks[0].block, 7);
+    ASSERT_EQ(r.coders[1].nacks.size(), 2u);
+    EXPECT_EQ(r.coders[1].nacks[0].block, 5);
+    EXPECT_EQ(r.coders[1].nacks[0].times, 3);
+    EXPECT_EQ(r.coders[1].nacks[1].block, 7);
+    EXPECT_FALSE(r.coders[0].noise || r.coders[1].noise);
+    EXPECT_TRUE(r.coders[2].noise);
+    EXPECT_EQ(r.coders[0].state, SimOptions::StartState::Firmware);
+    EXPECT_EQ(r.coders[2].state, SimOptions::StartState::Bios);
+    EXPECT_EQ(r.options.nacks.size(), 1u);  // the first coder's, as with one coder
+
+    const auto one = Parse({"--tcp", "0", "--firmware-version", "1@V2.17"});
+    ASSERT_TRUE(one.ok) << one.error;
+    ASSERT_EQ(one.coders.size(), 1u);
+    EXPECT_EQ(one.options.version, "V2.17");
+}
+
+TEST(SimOptions, HelpAndVersionNeedNothingElse) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--tcp", "0", "--help"}}) {
+        const auto r = Parse(args);
+        EXPECT_TRUE(r.ok && r.help && !r.version) << testing::PrintToString(args);
+    }
+    const auto version = Parse({"--version"});
+    EXPECT_TRUE(version.ok && version.version && !version.help);
+    EXPECT_EQ(SimVersionLine().rfind("tarvelin-sim (Tarvelin) ", 0), 0u);
+    const auto old = Parse({"--tcp", "0", "--version", "V2.16"});
+    EXPECT_NE(old.error.find("--firmware-version V2.16"), std::string::npos) << old.error;
+    // Every option the parser takes is in the help text.
+    for (const char* option : {"--tcp",           "--serial",       "--link",
+                               "--coders",        "--state",        "--firmware-version",
+                               "--bios-version",  "--main-port",    "--baud",
+                               "--transfer-mode", "--old-netpc",    "--pace",
+                               "--time-scale",    "--erase-ms",     "--stay-in-bios",
+                               "--slow-ms",       "--nack",         "--lose-ack",
+                               "--bad-crc",       "--noise",        "--no-finish-ack",
+                               "--drop-after",    "--no-reconnect", "--refuse-from",
+                               "--erase-nack",    "--dump",         "--dump-raw",
+                               "--help",          "--version"}) {
+        EXPECT_NE(SimHelp().find(std::string(" ") + option), std::string::npos) << option;
     }
 }
 

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/FleetCoderState.h"
+
+// Totals of a fleet run for the total line and the summary.
+struct FleetTotals {
+    size_t done = 0;     // succeeded (or identified)
+    size_t failed = 0;   // failed, blocked, interrupted
+    size_t skipped = 0;  // current, needing a confirmation, not started
+    size_t running = 0;
+    size_t waiting = 0;
+};
+
+FleetTotals CountTotals(const std::vector<FleetCoderState>& coders);
+
+// "~M:SS" from the average time of the coders that ran to an end, for those still to come;
+// "--" before the first ended.
+std::string EstimateLeft(const std::vector<FleetCoderState>& coders, int jobs,
+                         std::chrono::steady_clock::time_point now);
+
+// Text from a coder or a child shown in a terminal: control characters and escape sequences
+// become \xNN, so a device name cannot move the cursor.
+std::string Printable(const std::string& text);
+
+// What the user sees while the fleet runs: on a terminal a table redrawn in place, in a pipe
+// one line per coder and change of phase; at the end the summary table.
+class FleetDisplay {
+public:
+    FleetDisplay(std::FILE* out, bool terminal, int jobs);
+
+    // Redraws the table (terminal) or prints the phase changes since the last call (pipe).
+    void Update(const std::vector<FleetCoderState>& coders,
+                std::chrono::steady_clock::time_point now);
+    // A line above the table (a notice such as the Ctrl-C message).
+    void Note(const std::string& text);
+    void Summary(const std::vector<FleetCoderState>& coders, const std::string& logDirectory,
+                 const std::string& stopReason, std::chrono::steady_clock::duration elapsed);
+
+    // The table's rows for a terminal of `width` x `height` characters (tested directly).
+    std::vector<std::string> TableLines(const std::vector<FleetCoderState>& coders,
+                                        std::chrono::steady_clock::time_point now, int width,
+                                        int height) const;
+    // The total line.
+    std::string TotalLine(const std::vector<FleetCoderState>& coders,
+                          std::chrono::steady_clock::time_point now) const;
+
+private:
+    void Clear();
+    static std::string Status(const FleetCoderState& coder);
+
+    std::FILE* out_;
+    bool terminal_;
+    int jobs_;
+    int drawnLines_ = 0;
+    std::chrono::steady_clock::time_point begin_;
+    std::vector<std::string> lastPhase_;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the fleet knows about one coder's child run, built from its --events lines.
+struct CoderProgress {
+    std::string phase;  // for the table: status text, stage label or wait text
+    int percent = -1;   // of the running stage; -1 before the first progress
+    int stage = 0;
+    std::string logPath;  // as the child reports it; empty when it has no log
+    bool logReported = false;
+
+    bool identified = false;
+    int identification = -1;  // the identification outcome
+    bool mayUpdate = false;
+    std::string currentVersion;
+    std::string biosVersion;
+    std::string versionToFlash;
+    std::vector<std::string> warnings;
+    std::string question;  // the last confirmation asked, with its answer
+    bool refused = false;  // a question answered "no"
+
+    bool haveResult = false;
+    int exitStatus = -1;
+    int result = -1;  // flash result; -1 for identify or when absent
+    int lastBlockResult = -1;
+    std::string message;
+    std::string newVersion;
+    bool newVersionMatches = true;
+
+    int badLines = 0;  // lines that were not an event object
+};
+
+// Applies one line of a child's standard output; false when it is not an event (counted in
+// badLines and otherwise ignored, so a stray line cannot stop the run).
+bool ApplyEventLine(const std::string& line, CoderProgress& progress);
+
+// The version as compared for --skip-current: its first word without a leading V.
+std::string ComparableVersion(const std::string& version);

@@ -1,0 +1,477 @@
+#include "cli/FleetRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/FleetSummary.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using SystemClock = std::chrono::system_clock;
+
+constexpr int kExitUsage = 64;
+constexpr int kExitInterrupted = 130;
+constexpr int kExitConfirmationNeeded = 75;
+// Identification outcomes that stop an update by the checks, not by a failed connection.
+constexpr int kNetPcTooOld = 19;
+constexpr int kBiosTooOld = 23;
+// A second Ctrl-C this soon after the first ends the children at once, as in a single update.
+constexpr auto kSecondInterrupt = std::chrono::seconds(2);
+
+int g_signalPipe = -1;
+
+void OnSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = write(g_signalPipe, &byte, 1);
+    errno = saved;
+}
+
+std::string LocalStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+}  // namespace
+
+FleetRunner::FleetRunner(FleetOptions options, std::vector<FleetEntry> entries, std::string program)
+    : options_(std::move(options)),
+      program_(std::move(program)),
+      scheduler_(
+          [&] {
+              std::vector<std::string> devices;
+              for (const FleetEntry& e : entries) {
+                  devices.push_back(e.serialDevice);
+              }
+              return devices;
+          }(),
+          FleetScheduler::Limits{options_.jobs, options_.canary, options_.maxFailures}),
+      display_(options_.json ? stderr : stdout,
+               isatty(fileno(options_.json ? stderr : stdout)) == 1 &&
+                   std::string(getenv("TERM") ? getenv("TERM") : "dumb") != "dumb",
+               options_.jobs) {
+    for (FleetEntry& e : entries) {
+        FleetCoderState state;
+        state.entry = std::move(e);
+        coders_.push_back(std::move(state));
+    }
+}
+
+bool FleetRunner::IsCurrent(const CoderProgress& p) {
+    const std::string current = ComparableVersion(p.currentVersion);
+    return p.identified && !current.empty() && current == ComparableVersion(p.versionToFlash);
+}
+
+CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bool identifyOnly,
+                                   int waitStatus, std::string& reason) {
+    if (WIFSIGNALED(waitStatus)) {
+        reason = std::string("tarvelin-cli ended by signal ") + strsignal(WTERMSIG(waitStatus));
+        return p.haveResult && p.exitStatus == kExitInterrupted ? CoderOutcome::Interrupted
+                                                                : CoderOutcome::Failed;
+    }
+    const int status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    if (!p.haveResult) {
+        reason = "tarvelin-cli ended without a result (exit status " + std::to_string(status) + ")";
+        return status == kExitInterrupted ? CoderOutcome::Interrupted : CoderOutcome::Failed;
+    }
+    reason = p.message.empty() ? p.phase : p.message;
+    const int exit = p.exitStatus >= 0 ? p.exitStatus : status;
+    if (exit == 0) {
+        if (identifyStep) {
+            return identifyOnly && IsCurrent(p) ? CoderOutcome::Current : CoderOutcome::Identified;
+        }
+        if (!p.newVersionMatches) {
+            reason += " (the version read back differs from the version to flash)";
+        }
+        return CoderOutcome::Succeeded;
+    }
+    if (exit == kExitInterrupted) {
+        return CoderOutcome::Interrupted;
+    }
+    if (exit == kExitConfirmationNeeded) {
+        std::string what;
+        for (const std::string& w : p.warnings) {
+            what += (what.empty() ? "" : ", ") + w;
+        }
+        reason = "needs --yes" + (what.empty() ? std::string() : " (" + what + ")") +
+                 "; nothing was changed";
+        return CoderOutcome::NeedsConfirmation;
+    }
+    if (exit == kNetPcTooOld || exit == kBiosTooOld) {
+        return CoderOutcome::Blocked;
+    }
+    return CoderOutcome::Failed;
+}
+
+std::string FleetRunner::PathFor(size_t coder, const char* suffix) const {
+    return logDirectory_ + "/" + coders_[coder].entry.name + suffix;
+}
+
+bool FleetRunner::MakeLogDirectory(std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code code;
+    if (!options_.logDirectory.empty()) {
+        logDirectory_ = options_.logDirectory;
+        fs::create_directories(logDirectory_, code);
+        if (!fs::is_directory(logDirectory_)) {
+            error = "cannot make the log folder " + logDirectory_ + ": " + code.message();
+            return false;
+        }
+    } else {
+        const fs::path beside = fs::absolute(options_.inventory, code).parent_path();
+        const std::string base = (beside / ("fleet-" + LocalStamp())).string();
+        logDirectory_ = base;
+        for (int n = 2; !fs::create_directory(logDirectory_, code); ++n) {
+            if (code || n > 99) {
+                error = "cannot make the log folder " + logDirectory_ + ": " +
+                        (code ? code.message() : std::string("it exists")) +
+                        "; name one with --log-dir";
+                return false;
+            }
+            logDirectory_ = base + "-" + std::to_string(n);
+        }
+    }
+    logDirectory_ = fs::absolute(logDirectory_, code).string();
+    while (logDirectory_.size() > 1 && logDirectory_.back() == '/') {
+        logDirectory_.pop_back();
+    }
+    if (access(logDirectory_.c_str(), W_OK) != 0) {
+        error = "cannot write into the log folder " + logDirectory_ + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool FleetRunner::Spawn(size_t coder, bool identify) {
+    FleetCoderState& state = coders_[coder];
+    const bool identifyFirst = identify && !options_.identifyOnly;
+    const std::string log = PathFor(coder, identifyFirst ? ".identify.log" : ".log");
+    std::vector<std::string> args =
+        FleetChildArguments(options_, identify, state.entry.serial, state.entry.connection, log);
+    args.insert(args.begin(), program_);
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        return false;
+    }
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int err =
+        open(PathFor(coder, ".stderr").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Async-signal-safe calls only until exec. Its own process group: a Ctrl-C on the
+        // terminal reaches the fleet alone, which passes it on once.
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(127);
+        }
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
+        signal(SIGPIPE, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (in < 0 || dup2(in, 0) < 0 || dup2(out[1], 1) < 0 || (err >= 0 && dup2(err, 2) < 0)) {
+            _exit(127);
+        }
+        execv(program_.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    if (in >= 0) {
+        close(in);
+    }
+    if (err >= 0) {
+        close(err);
+    }
+    if (pid < 0) {
+        close(out[0]);
+        return false;
+    }
+    fcntl(out[0], F_SETFL, fcntl(out[0], F_GETFL) | O_NONBLOCK);
+    Child child;
+    child.coder = coder;
+    child.pid = pid;
+    child.out = out[0];
+    child.identify = identify;
+    if (!identify) {
+        // The update starts from what the identification found.
+        child.progress = state.progress;
+        child.progress.haveResult = false;
+        child.progress.phase.clear();
+        child.progress.percent = -1;
+    }
+    if (!state.hasStarted) {
+        state.hasStarted = true;
+        state.started = SystemClock::now();
+        state.startedSteady = Clock::now();
+    }
+    state.outcome = CoderOutcome::Running;
+    state.logPath = PathFor(coder, ".log");
+    state.progress = child.progress;
+    state.progress.phase = identify ? "identifying" : "starting";
+    children_.push_back(std::move(child));
+    return true;
+}
+
+void FleetRunner::ReadChild(Child& child) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(child.out, buffer, sizeof buffer);
+        if (n > 0) {
+            child.pending.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            child.eof = true;
+        }
+        break;
+    }
+    size_t start = 0;
+    for (size_t end; (end = child.pending.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        ApplyEventLine(child.pending.substr(start, end - start), child.progress);
+    }
+    child.pending.erase(0, start);
+    if (child.eof && !child.pending.empty()) {
+        ApplyEventLine(child.pending, child.progress);
+        child.pending.clear();
+    }
+    coders_[child.coder].progress = child.progress;
+}
+
+std::string FleetRunner::LastStderrLine(size_t coder) const {
+    std::ifstream in(PathFor(coder, ".stderr"));
+    std::string line;
+    std::string last;
+    while (std::getline(in, line)) {
+        if (!line.empty()) {
+            last = line;
+        }
+    }
+    return last;
+}
+
+void FleetRunner::EndChild(Child& child, int waitStatus) {
+    close(child.out);
+    child.out = -1;
+    FleetCoderState& state = coders_[child.coder];
+    state.progress = child.progress;
+    std::string reason;
+    CoderOutcome outcome =
+        Classify(child.progress, child.identify, options_.identifyOnly, waitStatus, reason);
+    if (!child.progress.haveResult) {
+        const std::string last = LastStderrLine(child.coder);
+        if (!last.empty()) {
+            reason += ": " + last;
+        }
+    }
+    state.versionBefore = child.progress.currentVersion;
+    if (child.identify && !options_.identifyOnly && outcome == CoderOutcome::Identified) {
+        if (IsCurrent(child.progress)) {
+            outcome = CoderOutcome::Current;
+            reason = "runs " + child.progress.currentVersion + " already";
+        } else if (scheduler_.Interrupted()) {
+            outcome = CoderOutcome::Interrupted;
+            reason = "interrupted before the update; nothing was changed";
+        } else if (Spawn(child.coder, false)) {
+            return;  // the update follows in the same slot
+        } else {
+            outcome = CoderOutcome::Failed;
+            reason = "cannot start tarvelin-cli: " + std::string(std::strerror(errno));
+        }
+    }
+    if (!child.identify) {
+        state.versionAfter = child.progress.newVersion;
+    }
+    state.outcome = outcome;
+    state.reason = reason;
+    state.hasEnded = true;
+    state.ended = SystemClock::now();
+    scheduler_.Finished(child.coder, outcome);
+}
+
+void FleetRunner::Interrupt() {
+    const auto now = Clock::now();
+    ++interrupts_;
+    if (interrupts_ == 1) {
+        firstInterrupt_ = now;
+        scheduler_.Interrupt();
+        for (const Child& child : children_) {
+            kill(child.pid, SIGINT);
+        }
+        display_.Note("Interrupted: no further coder starts; " + std::to_string(children_.size()) +
+                      " running stop at a block boundary (Ctrl-C again within 2 s ends them at "
+                      "once).");
+    } else if (interrupts_ == 2 && now - firstInterrupt_ <= kSecondInterrupt) {
+        for (const Child& child : children_) {
+            kill(child.pid, SIGINT);
+        }
+        display_.Note("Ending the running coders at once.");
+    }
+}
+
+int FleetRunner::Run() {
+    std::string error;
+    if (!MakeLogDirectory(error)) {
+        std::fprintf(stderr, "tarvelin-cli fleet: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    int signalPipe[2];
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "tarvelin-cli fleet: pipe: %s\n", std::strerror(errno));
+        return 1;
+    }
+    g_signalPipe = signalPipe[1];
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction oldInt {
+    }, oldTerm{};
+    sigaction(SIGINT, &action, &oldInt);
+    sigaction(SIGTERM, &action, &oldTerm);
+
+    FleetRunInfo run;
+    run.inventory = options_.inventory;
+    run.logDirectory = logDirectory_;
+    run.started = SystemClock::now();
+    const auto begin = Clock::now();
+    const bool identifyFirst = options_.skipCurrent || options_.identifyOnly;
+
+    for (;;) {
+        while (const auto next = scheduler_.Next()) {
+            if (!Spawn(*next, identifyFirst)) {
+                FleetCoderState& state = coders_[*next];
+                state.outcome = CoderOutcome::Failed;
+                state.reason = "cannot start tarvelin-cli: " + std::string(std::strerror(errno));
+                scheduler_.Finished(*next, CoderOutcome::Failed);
+            }
+        }
+        if (scheduler_.Done() && children_.empty()) {
+            break;
+        }
+        std::vector<pollfd> fds{{signalPipe[0], POLLIN, 0}};
+        bool exiting = false;
+        for (const Child& child : children_) {
+            if (!child.eof) {
+                fds.push_back({child.out, POLLIN, 0});
+            } else {
+                exiting = true;
+            }
+        }
+        poll(fds.data(), fds.size(), exiting ? 20 : 250);
+        if (fds[0].revents & POLLIN) {
+            char bytes[16];
+            for (ssize_t n; (n = read(signalPipe[0], bytes, sizeof bytes)) > 0;) {
+                for (ssize_t k = 0; k < n; ++k) {
+                    Interrupt();
+                }
+            }
+        }
+        for (Child& child : children_) {
+            if (!child.eof) {
+                ReadChild(child);
+            }
+        }
+        // Ended children leave the list; an identification may add its update.
+        std::vector<Child> running;
+        running.swap(children_);
+        for (Child& child : running) {
+            int status = 0;
+            if (child.eof && waitpid(child.pid, &status, WNOHANG) == child.pid) {
+                EndChild(child, status);
+            } else {
+                children_.push_back(std::move(child));
+            }
+        }
+        display_.Update(coders_, Clock::now());
+    }
+
+    const std::string notStarted = scheduler_.CloseWaiting();
+    for (size_t i = 0; i < coders_.size(); ++i) {
+        if (scheduler_.Outcome(i) == CoderOutcome::NotStarted) {
+            coders_[i].outcome = CoderOutcome::NotStarted;
+            coders_[i].reason = scheduler_.Reason(i);
+        }
+    }
+    run.ended = SystemClock::now();
+    run.interrupted = scheduler_.Interrupted();
+    run.stopReason = scheduler_.StopReason();
+    bool allGood = true;
+    for (const FleetCoderState& c : coders_) {
+        allGood = allGood && OutcomeIsGood(c.outcome);
+    }
+    run.exitStatus = run.interrupted ? kExitInterrupted : allGood ? 0 : 1;
+
+    display_.Update(coders_, Clock::now());
+    display_.Summary(coders_, logDirectory_, run.stopReason, Clock::now() - begin);
+    const std::string json = FleetSummaryJson(coders_, run);
+    std::ofstream(logDirectory_ + "/summary.json") << json << "\n";
+    if (options_.json) {
+        std::printf("%s\n", json.c_str());
+        std::fflush(stdout);
+    }
+
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
+    g_signalPipe = -1;
+    close(signalPipe[0]);
+    close(signalPipe[1]);
+    (void)notStarted;
+    return run.exitStatus;
+}
+
+int RunFleetCommand(const std::vector<std::string>& arguments) {
+    const ParsedFleetOptions parsed = ParseFleetOptions(arguments);
+    if (!parsed.ok) {
+        std::fprintf(stderr,
+                     "tarvelin-cli fleet: %s\nTry 'tarvelin-cli fleet --help' for the options.\n",
+                     parsed.error.c_str());
+        return kExitUsage;
+    }
+    if (parsed.help) {
+        std::fputs(FleetUsage().c_str(), stdout);
+        return 0;
+    }
+    const Inventory inventory = ReadInventory(parsed.options.inventory);
+    if (!inventory.problems.empty()) {
+        std::fputs(DescribeProblems(parsed.options.inventory, inventory.problems).c_str(), stderr);
+        std::fprintf(stderr,
+                     "tarvelin-cli fleet: the inventory was refused; nothing was "
+                     "started. Mend the lines above and run again.\n");
+        return kExitUsage;
+    }
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        std::fprintf(stderr, "tarvelin-cli fleet: cannot find this program: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    self[length] = '\0';
+    FleetRunner runner(parsed.options, inventory.entries, self);
+    return runner.Run();
+}

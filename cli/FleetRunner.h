@@ -1,0 +1,65 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "cli/FleetCoderState.h"
+#include "cli/FleetDisplay.h"
+#include "cli/FleetOptions.h"
+#include "cli/FleetScheduler.h"
+
+// Runs a fleet: every coder in its own tarvelin-cli child (identify and/or update with
+// --events), its standard output read line by line, at most -j at once; Ctrl-C and SIGTERM
+// start nothing more and pass one SIGINT to the running children.
+class FleetRunner {
+public:
+    // `program`: the tarvelin-cli the children run (this program).
+    FleetRunner(FleetOptions options, std::vector<FleetEntry> entries, std::string program);
+
+    // The exit status: 0, 1 or 130 (64 when the log folder cannot be made).
+    int Run();
+
+    // The folder the logs go to, made by Run().
+    const std::string& LogDirectory() const { return logDirectory_; }
+
+    // How a child's end reads for the fleet (tested directly).
+    static CoderOutcome Classify(const CoderProgress& progress, bool identifyStep,
+                                 bool identifyOnly, int waitStatus, std::string& reason);
+    // Whether an identification shows the coder already runs the version to flash.
+    static bool IsCurrent(const CoderProgress& progress);
+
+private:
+    struct Child {
+        size_t coder = 0;
+        pid_t pid = -1;
+        int out = -1;
+        std::string pending;
+        bool identify = false;
+        bool eof = false;
+        CoderProgress progress;
+    };
+
+    bool MakeLogDirectory(std::string& error);
+    bool Spawn(size_t coder, bool identify);
+    void ReadChild(Child& child);
+    void EndChild(Child& child, int waitStatus);
+    void Interrupt();
+    std::string LastStderrLine(size_t coder) const;
+    std::string PathFor(size_t coder, const char* suffix) const;
+
+    FleetOptions options_;
+    std::string program_;
+    std::string logDirectory_;
+    std::vector<FleetCoderState> coders_;
+    FleetScheduler scheduler_;
+    FleetDisplay display_;
+    std::vector<Child> children_;
+    int interrupts_ = 0;
+    std::chrono::steady_clock::time_point firstInterrupt_{};
+};
+
+// `tarvelin-cli fleet ARGS...`: parses, reads the inventory, runs. The exit status.
+int RunFleetCommand(const std::vector<std::string>& arguments);
