@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need; does nothing when all are present.
+# Installs the Debian packages that building and testing need, and those named as arguments
+# (e.g. lintian for the package checks); does nothing when all are present.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libboost-dev
   libtinyxml-dev
   qt6-base-dev libgl-dev xvfb xauth
+  librsvg2-bin desktop-file-utils
+  "$@"
 )
 
 missing=()
