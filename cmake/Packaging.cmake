@@ -108,9 +108,12 @@ function(tarvelin_portable_program program)
   install(PROGRAMS $<TARGET_FILE:${program}-portable> DESTINATION . RENAME ${program}
     COMPONENT portable EXCLUDE_FROM_ALL)
 endfunction()
-foreach(program IN LISTS tarvelin_programs)
-  tarvelin_portable_program(${program})
-endforeach()
+# A sanitizer build packs nothing, so it spares the second link.
+if(NOT TARVELIN_SANITIZE AND NOT TARVELIN_TSAN)
+  foreach(program IN LISTS tarvelin_programs)
+    tarvelin_portable_program(${program})
+  endforeach()
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 
 # --- CPack ---
