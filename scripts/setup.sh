@@ -5,14 +5,14 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  librsvg2-bin desktop-file-utils
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libboost-dev
   libtinyxml-dev
   qt6-base-dev libgl-dev xvfb xauth
-  librsvg2-bin desktop-file-utils
-  "$@"
 )
 
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
