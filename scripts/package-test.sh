@@ -234,6 +234,24 @@ if ! scripts/portable-release.sh "$tmp/release-files" "$release_out" >"$tmp/rele
 fi
 release=$(ls "$release_out"/*.tar.gz 2>/dev/null | head -1)
 
+# A release folder the programs could not use is refused before anything is built.
+refused() {
+  local want=$1 text=$2 out status
+  shift 2
+  out=$(scripts/portable-release.sh "$@" 2>&1)
+  status=$?
+  [ $status -eq "$want" ] && grep -q "$text" <<<"$out" || { echo "exit $status: $out"; return 1; }
+}
+user_dir "$tmp/two-coders"
+cp "$tmp/release-files"/* "$tmp/two-coders/"
+cp "$tmp/two-coders/Coder_V02_16.img" "$tmp/two-coders/Coder_V02_17.img"
+check "portable-release.sh refuses two coder images" \
+  refused 65 "holds 2 coder firmware files" "$tmp/two-coders" "$tmp/unused"
+user_dir "$tmp/no-coder"
+cp "$tmp/release-files"/*.dsp "$tmp/no-coder/"
+check "portable-release.sh refuses a folder without a coder image" \
+  refused 66 "holds no coder firmware" "$tmp/no-coder" "$tmp/unused"
+
 # Two whole updates side by side: the extracted .deb with --firmware-dir, and the portable
 # release unpacked elsewhere and started with no folder option from another working directory.
 make_firmware "$tmp/firmware"
