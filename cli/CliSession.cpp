@@ -178,14 +178,7 @@ int CliSession::Identify() {
     DrainFrameLog();
 
     const UpdateProcedure& p = *procedure_;
-    IdentificationState state;
-    state.serialPort = options_.choice.serialPort;
-    state.baudRate = p.m_baudRate;
-    state.tcpAddress = options_.choice.tcpAddress;
-    state.tcpPort = options_.choice.tcpPort;
-    state.biosVersion = p.m_biosVersion;
-    state.mainPort = p.m_mainPort;
-    verdict_ = DecideIdentification(outcome_, state, language_);
+    verdict_ = DecideIdentification(outcome_, p.StateForChecks(), language_);
     if (!options_.choice.serialDevice.empty()) {
         // A port given as a device path has no COM number: name the device instead of COM0.
         const size_t at = verdict_.status.text.find("COM0");
@@ -218,13 +211,7 @@ int CliSession::Identify() {
     if (outcome_ == UPD_NO_BAUD_RATE || outcome_ == UPD_CONNECT_FAILED) {
         ExplainConnectFailure();
     }
-    if (verdict_.mayGoOn) {
-        return 0;
-    }
-    if (verdict_.warning == UPD_BIOS_TOO_OLD) {
-        return UPD_BIOS_TOO_OLD;
-    }
-    return outcome_ > 0 ? outcome_ : UPD_CONNECT_FAILED;
+    return verdict_.mayGoOn ? 0 : verdict_.stopCode;
 }
 
 int CliSession::Flash() {

@@ -56,6 +56,8 @@ public:
     UECP_IO_Error WaitForAck(UECPMessage& message);
     UECP_IO_Error TakeFrame(std::unique_ptr<FrameData>& frame, int32_t timeoutMs);
     bool IsOpen() const { return transport != nullptr; }
+    // Why the last Open() failed, as the transport saw it; kind None after a good one.
+    const OpenFailure& LastOpenFailure() const { return lastOpenFailure; }
 
     FrameDataListCS received;
     std::unique_ptr<UECP_IO_ConnectionParams> params;
@@ -74,4 +76,6 @@ private:
     UECP_IO_Error WaitForMatch(std::unique_ptr<FrameData>& answer, uint8_t answerMec,
                                uint8_t answerSubCode, int32_t timeoutMs);
     void AdvanceCounter();
+
+    OpenFailure lastOpenFailure;
 };

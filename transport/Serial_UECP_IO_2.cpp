@@ -1,34 +1,33 @@
 #include "transport/Serial_UECP_IO_2.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "transport/DescriptorIO.h"
 #include "transport/IOHook.h"
+#include "transport/PortHolders.h"
 #include "transport/SerialPorts.h"
 #include "transport/Stopwatch.h"
 
-struct Serial_UECP_IO_2::SavedSettings {
-    termios settings{};
-};
-
 namespace {
 
-// The one place where an errno of a device call becomes a result. ERR_OK means "not a failure,
-// try again": the call would block or was interrupted.
-UECP_IO_Error ResultFromErrno(int error, bool opening) {
-    if (!opening && (error == EINTR || error == EAGAIN || error == EWOULDBLOCK)) {
+// The one place where an errno of a read or write becomes a result (opening: Refuse). ERR_OK
+// means "not a failure, try again": the call would block or was interrupted.
+UECP_IO_Error ResultFromErrno(int error) {
+    if (error == EINTR || error == EAGAIN || error == EWOULDBLOCK) {
         return ERR_OK;
     }
-    // Opening: missing (ENOENT), not ours (EACCES, dialout), in use (EBUSY, EWOULDBLOCK),
-    // not a terminal (ENOTTY). Writing: gone (EIO, ENXIO) or anything else.
-    return opening ? ERR_CONNECT : ERR_SEND_TIMEOUT;
+    return ERR_SEND_TIMEOUT;  // gone (EIO, ENXIO) or anything else
 }
 
 void MakeRaw8N1(termios& settings, speed_t speed) {
@@ -40,6 +39,16 @@ void MakeRaw8N1(termios& settings, speed_t speed) {
     settings.c_cc[VTIME] = 0;
     cfsetispeed(&settings, speed);
     cfsetospeed(&settings, speed);
+}
+
+// USB serial adapters hold received bytes up to 16 ms before they pass them on, which doubles
+// the time of every acknowledged block at 115200 baud. Best effort: many drivers refuse.
+void RequestLowLatency(int fd) {
+    serial_struct serial{};
+    if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ioctl(fd, TIOCSSERIAL, &serial);
+    }
 }
 
 bool Took8N1(const termios& wanted, const termios& actual) {
@@ -85,46 +94,73 @@ UECP_IO_Error Serial_UECP_IO_2::Open(const SIO_ConnectionParams& openParams) {
     return result;
 }
 
+UECP_IO_Error Serial_UECP_IO_2::Refuse(int error) {
+    openErrno = error;
+    openFailure = OpenFailure{};
+    openFailure.kind = DeviceFailureKind(error);
+    openFailure.systemError = error;
+    openFailure.target = devicePath;
+    if (openFailure.kind == OpenFailureKind::Permission) {
+        struct stat node {};
+        if (stat(devicePath.c_str(), &node) == 0) {
+            if (const group* owner = getgrgid(node.st_gid)) {
+                openFailure.deviceGroup = owner->gr_name;
+            }
+        }
+    }
+    return ERR_CONNECT;
+}
+
 UECP_IO_Error Serial_UECP_IO_2::OpenPort() {
     if (portHandle >= 0) {
         return ERR_DEVICE_ALREADY_OPEN;
     }
     if (devicePath.empty() || dcb.speed == 0) {
-        openErrno = devicePath.empty() ? ENOENT : EINVAL;
-        return ERR_CONNECT;
+        return Refuse(devicePath.empty() ? ENOENT : EINVAL);
     }
     const int fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        openErrno = errno;
-        return ResultFromErrno(openErrno, true);
+        return Refuse(errno);
     }
-    auto saved = std::make_unique<SavedSettings>();
     termios wanted{};
     termios actual{};
     errno = 0;  // a line that refuses our settings sets none
     // flock also holds against root, for whom TIOCEXCL is no barrier.
     bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
-              tcgetattr(fd, &saved->settings) == 0;
+              tcgetattr(fd, &wanted) == 0;
+    // Neither lock keeps out a program that opened the port before us without one (a terminal
+    // program, ModemManager probing a new port): both would read the coder's answers.
+    std::vector<PortHolder> holders;
     if (ok) {
-        wanted = saved->settings;
+        holders = FindPortHolders(devicePath);
+        ok = holders.empty();
+        if (!ok) {
+            errno = EBUSY;
+        }
+    }
+    if (ok) {
         MakeRaw8N1(wanted, static_cast<speed_t>(dcb.speed));
         // tcsetattr succeeds when any part was taken; read back to see the line is as asked.
         ok = tcsetattr(fd, TCSANOW, &wanted) == 0 && tcgetattr(fd, &actual) == 0 &&
              Took8N1(wanted, actual);
-        if (!ok) {
-            tcsetattr(fd, TCSANOW, &saved->settings);
-        }
     }
     if (!ok) {
-        openErrno = errno != 0 ? errno : EINVAL;
-        const UECP_IO_Error result = ResultFromErrno(openErrno, true);
+        const UECP_IO_Error result = Refuse(errno != 0 ? errno : EINVAL);
+        if (openFailure.kind == OpenFailureKind::Busy && holders.empty()) {
+            holders = FindPortHolders(devicePath);  // names who holds the lock
+        }
+        if (!holders.empty()) {
+            openFailure.holderPid = holders.front().pid;
+            openFailure.holderName = holders.front().name;
+        }
         ioctl(fd, TIOCNXCL);
         close(fd);  // also releases the lock
         return result;
     }
+    RequestLowLatency(fd);
     portHandle = fd;
-    saved_ = std::move(saved);
     openErrno = 0;
+    openFailure = OpenFailure{};
     return ERR_OK;
 }
 
@@ -145,15 +181,17 @@ void Serial_UECP_IO_2::ClosePort() {
     // other side has not read yet, and flushing there would throw away the last frame sent.
     if (queued > 0) {
         tcflush(portHandle, TCOFLUSH);
+    } else {
+        // The kernel's queue is empty, but the UART or a USB adapter's FIFO may still hold the
+        // tail of the last frame; with nothing queued this waits only for that.
+        tcdrain(portHandle);
     }
-    if (saved_) {
-        tcsetattr(portHandle, TCSANOW, &saved_->settings);
-    }
+    // The line keeps the settings we gave it: changing them now (say, back to the rate before
+    // we opened) would garble bytes still on their way, such as the start command.
     ioctl(portHandle, TIOCNXCL);
     flock(portHandle, LOCK_UN);
     close(portHandle);
     portHandle = -1;
-    saved_.reset();
 }
 
 void Serial_UECP_IO_2::Close(bool) {
@@ -194,7 +232,7 @@ int32_t Serial_UECP_IO_2::ReadRaw(uint8_t* buffer, int32_t capacity) {
         if (errno == EINTR) {
             continue;
         }
-        if (ResultFromErrno(errno, false) == ERR_OK) {
+        if (ResultFromErrno(errno) == ERR_OK) {
             return 0;
         }
         readFailed_ = true;
@@ -219,7 +257,7 @@ UECP_IO_Error Serial_UECP_IO_2::Send(const uint8_t* data, int32_t length) {
     const int32_t done = WriteWithinBudget(
         portHandle, data, length, BudgetMs(params.get(), &UECP_IO_ConnectionParams::sendTimeout),
         [this](const uint8_t* bytes, size_t count) { return write(portHandle, bytes, count); },
-        [](int error) { return ResultFromErrno(error, false) != ERR_OK; });
+        [](int error) { return ResultFromErrno(error) != ERR_OK; });
     if (done == length) {
         return ERR_OK;
     }

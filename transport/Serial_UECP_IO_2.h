@@ -9,7 +9,8 @@
 
 // UECP over a serial port in raw 8N1 mode, opened exclusively. The I/O thread waits in poll()
 // for input together with the stop event; reads return at once; sends are written on the
-// caller's thread, bounded by sendTimeout. The port's previous settings are restored on close.
+// caller's thread, bounded by sendTimeout. Closing waits for the output to leave and
+// leaves the line settings as they are.
 // When the device goes away (hang-up, unplugged adapter) the I/O thread reports OnReadError()
 // once and its body ends, instead of waking for ever on a dead descriptor; Close still works.
 // A class that derives from this one to override its notifications calls Stop() in its own
@@ -33,14 +34,14 @@ public:
     SerialLineSettings dcb;
     uint16_t portNumber = 0;
     std::string devicePath;
-    // The system's reason for the last refused open (EACCES: not in group dialout, EBUSY or
-    // EWOULDBLOCK: in use, ENOENT: missing), 0 after a good one; for hints, never for results.
+    // The errno of the last refused open (EACCES: not in group dialout, EBUSY or EWOULDBLOCK:
+    // in use, ENOENT: missing), 0 after a good one; openFailure has the whole reason.
     int openErrno = 0;
 
 private:
     void ClosePort();
+    // Records why the open failed (openErrno, openFailure) and returns ERR_CONNECT.
+    UECP_IO_Error Refuse(int error);
 
-    struct SavedSettings;
-    std::unique_ptr<SavedSettings> saved_;  // the port's settings before we opened it
-    bool readFailed_ = false;               // set by ReadRaw on the I/O thread
+    bool readFailed_ = false;  // set by ReadRaw on the I/O thread
 };

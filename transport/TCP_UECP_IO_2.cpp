@@ -37,13 +37,15 @@ UECP_IO_Error ResultFromErrno(int error, SocketStep step) {
     return ERR_DEVICE_NOT_OPEN;
 }
 
-// A host name first (first IPv4 result), then dotted text; INADDR_NONE when neither works.
-uint32_t ResolveHost(const std::string& host) {
+// A host name first (first IPv4 result), then dotted text; INADDR_NONE when neither works, with
+// the resolver's code in `resolverError`.
+uint32_t ResolveHost(const std::string& host, int& resolverError) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
+    resolverError = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (resolverError == 0 && found != nullptr) {
         const uint32_t address =
             reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
         freeaddrinfo(found);
@@ -51,6 +53,9 @@ uint32_t ResolveHost(const std::string& host) {
     }
     if (found != nullptr) {
         freeaddrinfo(found);
+    }
+    if (resolverError == 0) {
+        resolverError = EAI_NONAME;
     }
     return inet_addr(host.c_str());
 }
@@ -80,12 +85,15 @@ UECP_IO_Error TCP_UECP_IO_2::Open(const TCP_ConnectionParams& openParams) {
     host = openParams.host;
     address = openParams.address;
     ClearSendBuffer();
+    openFailure = OpenFailure{};
+    resolverError_ = 0;
     if (host.size() > TCP_ConnectionParams::kMaxHostLength) {
         isOpening = false;
+        RecordFailure(OpenFailureKind::HostNotFound, EAI_NONAME);
         return ERR_CONNECT;
     }
     if (address == 0 || address == INADDR_NONE) {
-        address = ResolveHost(host);
+        address = ResolveHost(host, resolverError_);
     }
     if (openParams.openAsync) {
         if (!Start()) {
@@ -113,9 +121,13 @@ UECP_IO_Error TCP_UECP_IO_2::Connect() {
     } else if (address == 0 || address == INADDR_NONE) {
         // Nothing resolved: never let an unresolvable name turn into the broadcast address.
         result = ERR_CONNECT;
+        RecordFailure(OpenFailureKind::HostNotFound,
+                      resolverError_ != 0 ? resolverError_ : EAI_NONAME);
     } else {
         sock = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (sock >= 0) {
+        if (sock < 0) {
+            RecordFailure(OpenFailureKind::Other, errno);
+        } else {
             // Every send is one whole frame. Left to Nagle, a frame that follows one the
             // device never answers (0xEF, a lost acknowledgement) waits for the device's
             // delayed ACK, some 40 ms, before it leaves.
@@ -138,13 +150,20 @@ UECP_IO_Error TCP_UECP_IO_2::Connect() {
                     socklen_t size = sizeof error;
                     const bool read = getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &size) == 0;
                     result = read && error == 0 ? ERR_OK : ERR_CONNECT;
+                    if (result != ERR_OK) {
+                        const int reason = read ? error : errno;
+                        RecordFailure(SocketFailureKind(reason), reason);
+                    }
                 } else if (ready > 0 && fds[1].revents != 0) {
                     result = ERR_CANCELLED_BY_USER;
                 } else {
                     result = ERR_CONNECT;  // time-out or a failed wait
+                    RecordFailure(OpenFailureKind::TimedOut, ETIMEDOUT);
                 }
             } else {
-                result = ResultFromErrno(errno, SocketStep::Connect);
+                const int reason = errno;
+                result = ResultFromErrno(reason, SocketStep::Connect);
+                RecordFailure(SocketFailureKind(reason), reason);
                 if (result == ERR_OK) {
                     result = ERR_CONNECT;  // interrupted before it even started
                 }
@@ -154,6 +173,7 @@ UECP_IO_Error TCP_UECP_IO_2::Connect() {
     if (result != ERR_DEVICE_ALREADY_OPEN) {
         isOpening = false;
         if (result == ERR_OK) {
+            openFailure = OpenFailure{};
             peerClosed_ = false;
             isOpen = true;
         } else {
@@ -164,6 +184,12 @@ UECP_IO_Error TCP_UECP_IO_2::Connect() {
         NotifyOpenResult(result);
     }
     return result;
+}
+
+void TCP_UECP_IO_2::RecordFailure(OpenFailureKind kind, int error) {
+    openFailure.kind = kind;
+    openFailure.systemError = error;
+    openFailure.target = host + ":" + std::to_string(port);
 }
 
 void TCP_UECP_IO_2::Run() {
@@ -248,9 +274,8 @@ void TCP_UECP_IO_2::CloseSocket(bool abortive) {
         return;
     }
     if (abortive) {
+        // Both directions shut down, then closed: the NetPC sees an orderly end, never a reset.
         shutdown(sock, SHUT_RDWR);
-        const linger reset{1, 0};
-        setsockopt(sock, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     } else {
         shutdown(sock, SHUT_WR);
         // Drain what the peer still sends until it closes, at most responseTimeout; the bytes

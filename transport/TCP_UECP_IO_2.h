@@ -34,6 +34,9 @@ public:
     uint32_t address = 0;  // network byte order
 
 private:
+    void RecordFailure(OpenFailureKind kind, int error);
+
+    int resolverError_ = 0;  // getaddrinfo's code when the host name did not resolve
     // Set by ReadRaw when recv reports the peer's close, which ReadRaw itself returns as 0.
     bool peerClosed_ = false;
 };

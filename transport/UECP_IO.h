@@ -8,6 +8,7 @@
 #include "protocol/ResultCodes.h"
 #include "transport/AutoFrameBuffer.h"
 #include "transport/IOThread.h"
+#include "transport/OpenFailure.h"
 #include "transport/RingBuffer.h"
 #include "transport/UECP_IO_ConnectionParams.h"
 
@@ -50,4 +51,6 @@ public:
     std::atomic<bool> isOpen{false};
     std::atomic<bool> isOpening{false};
     uint8_t ioBuffer[kIoPiece] = {};
+    // The system's reason for the last refused open; kind None after a good one.
+    OpenFailure openFailure;
 };

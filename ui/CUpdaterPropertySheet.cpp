@@ -250,15 +250,8 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
     // The worker ends right after its last message.
     procedure->WaitForWorker();
 
-    const ConnectionChoice choice = procedure->GetConnectionChoice();
-    IdentificationState state;
-    state.serialPort = choice.serialPort;
-    state.baudRate = procedure->m_baudRate;
-    state.tcpAddress = choice.tcpAddress;
-    state.tcpPort = choice.tcpPort;
-    state.biosVersion = procedure->m_biosVersion;
-    state.mainPort = procedure->m_mainPort;
-    const IdentificationVerdict verdict = DecideIdentification(outcome, state, language);
+    const IdentificationVerdict verdict =
+        DecideIdentification(outcome, procedure->StateForChecks(), language);
 
     CInfoPropertyPage& page = *m_infoPage;
     if (verdict.status.changed) {

@@ -29,6 +29,11 @@ SegmentOffset BlockAddress(uint16_t base, uint64_t block);
 // True when every byte of the file lies at or below kLastLinearAddress.
 bool FitsSegmentSpace(uint16_t base, uint64_t size);
 
-// Empty when the file fits; otherwise a sentence for the log and the user saying why the file
-// is refused. Such a file must be refused before its first block is sent.
+// The linear address where the space of the image at `base` ends: the base of the next image
+// (coder firmware 0xCDF00, DSP samples 0xD8000), else one past kLastLinearAddress.
+uint64_t ImageSpaceEnd(uint16_t base);
+
+// Empty when the file can be flashed at `base`; otherwise a sentence for the log and the user
+// saying why it is refused: it is empty, or reaches into the next image or past FFFFF. Such a
+// file must be refused before anything is sent to the coder.
 std::string SegmentSpaceError(uint16_t base, uint64_t size);

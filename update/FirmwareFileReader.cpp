@@ -25,7 +25,8 @@ bool FirmwareFileReader::Open(const std::string& path) {
         return false;
     }
     fd_ = fd;
-    size_ = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
+    regular_ = S_ISREG(info.st_mode);
+    size_ = regular_ ? static_cast<uint64_t>(info.st_size) : 0;
     failed_ = false;
     return true;
 }
@@ -36,6 +37,7 @@ void FirmwareFileReader::Close() {
         fd_ = -1;
     }
     size_ = 0;
+    regular_ = false;
     failed_ = false;
 }
 

@@ -29,6 +29,8 @@ public:
 
     // The length at Open, in bytes.
     uint64_t Size() const { return size_; }
+    // False for a directory, FIFO or device named like a firmware file.
+    bool IsRegular() const { return regular_; }
 
 protected:
     // The one place that reads from the descriptor, so a test can make it fail.
@@ -37,5 +39,6 @@ protected:
 private:
     int fd_ = -1;
     uint64_t size_ = 0;
+    bool regular_ = false;
     bool failed_ = false;
 };

@@ -82,6 +82,23 @@ IdentificationVerdict DecideIdentification(int32_t outcome, const Identification
         default:
             break;
     }
+    // An update through a NetPC that cannot be switched would restart the coder into a BIOS
+    // that is then out of reach. The outcome stays what was found; only the gate closes.
+    if (state.transferModeUnknown && (outcome == UPD_TCP_FIRMWARE || outcome == UPD_TCP_BIOS)) {
+        verdict.detail = Error(LoadText(220, language));
+        verdict.hint = state.biosVersion == kUnknownBiosVersion ? Error(LoadText(224, language))
+                                                                : TextChange{};
+        verdict.warning = 0;
+        verdict.mainPortDiffers = false;
+        verdict.mayGoOn = false;
+        verdict.stopCode = UPD_NETPC_TOO_OLD;
+        return verdict;
+    }
+    if (!verdict.mayGoOn) {
+        verdict.stopCode = verdict.warning == UPD_BIOS_TOO_OLD ? UPD_BIOS_TOO_OLD
+                           : outcome > 0                       ? outcome
+                                                               : UPD_CONNECT_FAILED;
+    }
     return verdict;
 }
 

@@ -16,6 +16,9 @@ struct IdentificationState {
     uint16_t tcpPort = 0;
     std::string biosVersion;
     uint16_t mainPort = 0;
+    // Over TCP/IP: the NetPC did not answer the transfer-mode query, so it could never be
+    // switched to update mode once the coder runs its BIOS.
+    bool transferModeUnknown = false;
 };
 
 // How one text of the Info page changes: left as it is, or set in plain or error style.
@@ -34,6 +37,9 @@ struct IdentificationVerdict {
     // 0, or the warning of the checks: UPD_BIOS_VERSION_UNKNOWN or UPD_BIOS_TOO_OLD.
     int32_t warning = 0;
     bool mainPortDiffers = false;
+    // When the update may not go on: the code that names why (the outcome, UPD_NETPC_TOO_OLD or
+    // UPD_BIOS_TOO_OLD); 0 when it may.
+    int32_t stopCode = 0;
 };
 
 // The version checks: for each outcome the first case that holds.

@@ -29,6 +29,8 @@ enum UpdateCode : int32_t {
     UPD_TCP_BIOS = 21,
     UPD_BIOS_VERSION_UNKNOWN = 22,
     UPD_BIOS_TOO_OLD = 23,
+    // A stop request ended the flash sequence (the command line's Ctrl-C); never in the wizard.
+    UPD_INTERRUPTED = 130,
 };
 
 // The six messages a worker posts to the front end, with two integers each.
@@ -39,6 +41,19 @@ enum ProcedureMessage : uint32_t {
     WM_UPD_PROGRESS_RANGE = 0x8004,  // wParam minimum, lParam maximum
     WM_UPD_PROGRESS_STEP = 0x8005,
     WM_UPD_FINISHED = 0x8006,  // wParam result, lParam last block result
+    // Beyond the six: a wait longer than about a second starts (wParam ProcedureWait, lParam the
+    // longest it lasts in ms) or ends (WAIT_NONE). Front ends that show no waits ignore it.
+    WM_UPD_WAIT = 0x8007,
+};
+
+// What a WM_UPD_WAIT is waiting for.
+enum ProcedureWait : int64_t {
+    WAIT_NONE = 0,
+    WAIT_RESTART = 1,     // a reboot pause after the start or the finish command
+    WAIT_ERASE = 2,       // a flash region being erased
+    WAIT_BIOS_READY = 3,  // the BIOS readiness check
+    WAIT_RECONNECT = 4,   // reaching the coder again after the final reboot
+    WAIT_BAUD_RATE = 5,   // the baud-rate detection
 };
 
 constexpr int32_t kConnectionTypeSerial = 0;

@@ -1,7 +1,6 @@
 #include "update/UpdateLog.h"
 
 #include "protocol/FrameCodec.h"
-#include "update/FirmwareFiles.h"
 
 UpdateLog::~UpdateLog() {
     Close();
@@ -48,8 +47,4 @@ void UpdateLog::WriteFrame(const uint8_t* data, int32_t length, int direction) {
 std::string UpdateLog::Path() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return path_;
-}
-
-std::string UpdateLog::DefaultPath() {
-    return GetProgramDirectory() + kLogFileName;
 }

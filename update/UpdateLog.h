@@ -30,9 +30,6 @@ public:
     // The path given to the last Open, whether it succeeded or not.
     std::string Path() const;
 
-    // kLogFileName in the program directory.
-    static std::string DefaultPath();
-
 private:
     mutable std::mutex mutex_;
     std::FILE* file_ = nullptr;

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "protocol/ArmNetPC_UECPMessageHandler.h"
+#include "update/LogLocation.h"
+#include "update/OpenFailureTexts.h"
 #include "update/StringManager.h"
 
 namespace {
@@ -27,6 +29,11 @@ constexpr uint32_t kAfterErasePauseMs = 200;
 constexpr int32_t kLongTimeoutMs = 9000;
 constexpr int kSendAttemptsPerBlock = 3;
 
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string WithoutLeadingV(const std::string& version) {
     return !version.empty() && version[0] == 'V' ? version.substr(1) : version;
 }
@@ -34,9 +41,7 @@ std::string WithoutLeadingV(const std::string& version) {
 }  // namespace
 
 UpdateProcedure::UpdateProcedure(ProcedureSink& sink)
-    : m_sink(sink),
-      m_firmwareDirectory(GetProgramDirectory()),
-      m_logPath(UpdateLog::DefaultPath()) {
+    : m_sink(sink), m_firmwareDirectory(GetProgramDirectory()) {
     StartLogging();
 }
 
@@ -66,8 +71,37 @@ bool UpdateProcedure::DiscoverFirmwareFiles(DiscoveryQuestions& questions) {
     return goOn;
 }
 
-void UpdateProcedure::OpenLogFile() {
-    m_log.Open(m_logPath);
+std::string UpdateProcedure::LogPath() const {
+    if (m_logOpened) {
+        return m_logPathInUse;
+    }
+    return !m_logPath.empty() ? m_logPath : m_firmwareDirectory + kLogFileName;
+}
+
+bool UpdateProcedure::OpenLogFile() {
+    m_logOpened = true;
+    m_logPathInUse.clear();
+    if (!m_logPath.empty()) {
+        // A log the user named is that file or none: a copy elsewhere would not be found.
+        if (m_log.Open(m_logPath)) {
+            m_logPathInUse = m_logPath;
+        }
+    } else {
+        const std::string beside = m_firmwareDirectory + kLogFileName;
+        if (m_log.Open(beside)) {
+            m_logPathInUse = beside;
+        } else {
+            const std::string state = StateLogPath();
+            if (!state.empty() && m_log.Open(state)) {
+                m_logPathInUse = state;
+            }
+        }
+    }
+    if (m_logPathInUse.empty()) {
+        m_log.Close();
+        return false;
+    }
+    return true;
 }
 
 void UpdateProcedure::WriteFrame(const uint8_t* data, int32_t length, int direction) {
@@ -75,7 +109,109 @@ void UpdateProcedure::WriteFrame(const uint8_t* data, int32_t length, int direct
 }
 
 void UpdateProcedure::Pause(uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    std::unique_lock<std::mutex> hold(m_stopMutex);
+    m_stopWake.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                        [this] { return m_stopRequested.load(); });
+}
+
+void UpdateProcedure::RequestStop() {
+    {
+        std::lock_guard<std::mutex> hold(m_stopMutex);
+        m_stopRequested = true;
+    }
+    m_stopWake.notify_all();
+}
+
+bool UpdateProcedure::Interrupted() {
+    if (!m_stopRequested) {
+        return false;
+    }
+    m_interruption.happened = true;
+    m_interruption.phase = m_phase;
+    m_interruption.block = m_nextBlock;
+    m_interruption.file = m_nextBlockFile;
+    char line[512];
+    switch (m_phase) {
+        case Phase::BeforeStart:
+            m_log.WriteLine(
+                "Interrupted by the user before the update started; nothing was "
+                "changed on the Coder.");
+            break;
+        case Phase::InBios:
+            std::snprintf(line, sizeof line,
+                          "Interrupted by the user at block %04X:%04X of %s; the Coder is running "
+                          "its BIOS: run the update again to complete it.",
+                          m_nextBlock.segment, m_nextBlock.offset, m_nextBlockFile.c_str());
+            m_log.WriteLine(line);
+            break;
+        case Phase::AfterFinish:
+            m_log.WriteLine(
+                "Interrupted by the user after the finish command; the new firmware "
+                "is written and the Coder restarts with it.");
+            break;
+    }
+    return true;
+}
+
+std::string UpdateProcedure::InterruptionText(Language language) const {
+    if (!m_interruption.happened) {
+        return "";
+    }
+    const bool german = language == Language::German;
+    switch (m_interruption.phase) {
+        case Phase::BeforeStart:
+            return german ? "Vom Benutzer abgebrochen, bevor das Update begann; am Coder wurde "
+                            "nichts geändert."
+                          : "Interrupted by the user before the update started; nothing was "
+                            "changed on the Coder.";
+        case Phase::InBios: {
+            const std::string block =
+                FormatString("%04X:%04X", {static_cast<int64_t>(m_interruption.block.segment),
+                                           static_cast<int64_t>(m_interruption.block.offset)});
+            return german ? "Vom Benutzer abgebrochen bei Block " + block + " von " +
+                                m_interruption.file +
+                                "; der Coder läuft in seinem BIOS: das Update erneut starten, "
+                                "um es abzuschließen."
+                          : "Interrupted by the user at block " + block + " of " +
+                                m_interruption.file +
+                                "; the Coder is running its BIOS: run the update again to "
+                                "complete it.";
+        }
+        case Phase::AfterFinish:
+            return german ? "Vom Benutzer abgebrochen nach dem Abschlussbefehl; die neue Firmware "
+                            "ist geschrieben und der Coder startet mit ihr neu."
+                          : "Interrupted by the user after the finish command; the new firmware "
+                            "is written and the Coder restarts with it.";
+    }
+    return "";
+}
+
+void UpdateProcedure::Waiting(int64_t kind, uint32_t milliseconds) {
+    m_sink.Post(WM_UPD_WAIT, kind, milliseconds);
+}
+
+void UpdateProcedure::Waited() {
+    m_sink.Post(WM_UPD_WAIT, WAIT_NONE, 0);
+}
+
+IdentificationState UpdateProcedure::StateForChecks() const {
+    const ConnectionChoice choice = GetConnectionChoice();
+    IdentificationState state;
+    state.serialPort = choice.serialPort;
+    state.baudRate = m_baudRate;
+    state.tcpAddress = choice.tcpAddress;
+    state.tcpPort = choice.tcpPort;
+    state.biosVersion = m_biosVersion;
+    state.mainPort = m_mainPort;
+    state.transferModeUnknown = m_transferModeUnknown;
+    return state;
+}
+
+void UpdateProcedure::KeepOpenFailure() {
+    m_openFailure = m_handler.LastOpenFailure();
+    if (m_openFailure.failed()) {
+        m_log.WriteLine("Reason: " + OpenFailureReason(m_openFailure, Language::English));
+    }
 }
 
 void UpdateProcedure::StartWorker(void (UpdateProcedure::*body)()) {
@@ -85,11 +221,17 @@ void UpdateProcedure::StartWorker(void (UpdateProcedure::*body)()) {
 
 void UpdateProcedure::StartIdentification() {
     WaitForWorker();  // the log is reopened only while no worker writes into it
+    m_stopRequested = false;
+    m_openFailure = OpenFailure{};
     OpenLogFile();
     StartWorker(&UpdateProcedure::IdentifyThreadProc);
 }
 
 void UpdateProcedure::StartFlashing() {
+    WaitForWorker();
+    m_stopRequested = false;
+    m_openFailure = OpenFailure{};
+    m_interruption = Interruption{};
     StartWorker(&UpdateProcedure::UpdateThreadProc);
 }
 
@@ -144,6 +286,7 @@ bool UpdateProcedure::OpenConnection(bool longTimeouts, int baudRate, int retrie
         return true;
     }
     m_log.WriteLine("Failed to open connection: " + ErrorText(result));
+    KeepOpenFailure();
     return false;
 }
 
@@ -158,8 +301,10 @@ UECP_IO_Error UpdateProcedure::ProbeBaudRate(int baudRate) {
 
     UECP_IO_Error result = m_handler.Open();
     if (result != ERR_OK) {
+        m_openFailure = m_handler.LastOpenFailure();
         return result;
     }
+    m_openFailure = OpenFailure{};
     m_log.WriteLine("Trying baud rate " + std::to_string(baudRate) + "...");
     std::string version;
     if (baudRate == kBiosBaudRate) {
@@ -195,7 +340,18 @@ UECP_IO_Error UpdateProcedure::DetectBaudRate() {
         return ERR_OK;
     }
     m_baudRate = 9600;
+    if (m_openFailure.failed()) {
+        m_log.WriteLine("Reason: " + OpenFailureReason(m_openFailure, Language::English));
+    }
     return result;
+}
+
+uint32_t UpdateProcedure::DetectionBudgetMs() const {
+    uint32_t budget = 0;
+    for (const int rate : kProbeRates) {
+        budget += static_cast<uint32_t>((9600 / rate + 1) * 100);
+    }
+    return budget;
 }
 
 // ---------------------------------------------------------------- identification
@@ -204,7 +360,10 @@ void UpdateProcedure::IdentifyThreadProc() {
     int32_t outcome = UPD_NO_BAUD_RATE;
     if (!IsTcp()) {
         m_sink.SetIdentifyStatus(200);
-        if (DetectBaudRate() != ERR_OK) {
+        Waiting(WAIT_BAUD_RATE, DetectionBudgetMs());
+        const UECP_IO_Error detected = DetectBaudRate();
+        Waited();
+        if (detected != ERR_OK) {
             outcome = UPD_NO_BAUD_RATE;
         } else if (!m_biosRunning) {
             m_log.WriteLine("Current firmware version:  " + m_currentVersion);
@@ -263,6 +422,7 @@ bool UpdateProcedure::IdentifyDevice(int32_t& outcome) {
 }
 
 int32_t UpdateProcedure::IdentifyOverTcp() {
+    m_transferModeUnknown = false;
     ArmNetPC_UECPMessageHandler netpc;
     if (!OpenConnection(false, 0, 0)) {
         return UPD_CONNECT_FAILED;
@@ -273,10 +433,16 @@ int32_t UpdateProcedure::IdentifyOverTcp() {
     }
     m_log.WriteLine("Checking NetPC transfer mode...");
     const bool modeQueryFailed = netpc.QueryTransferMode(m_transferMode, kAddress) != ERR_OK;
+    m_transferModeUnknown = modeQueryFailed;
     netpc.HandOver(m_handler);
 
     int32_t outcome = UPD_CONNECT_FAILED;
     if (IdentifyDevice(outcome)) {
+        if (modeQueryFailed) {
+            m_log.WriteLine(
+                "NetPC did not answer the transfer mode query: it cannot be switched "
+                "to update mode, the update is not possible");
+        }
         m_handler.Close(0);
         return outcome;
     }
@@ -340,6 +506,9 @@ void UpdateProcedure::UpdateThreadProc() {
          UPD_DSP_FILE_OPEN_FAILED},
     };
 
+    m_phase = m_biosRunning ? Phase::InBios : Phase::BeforeStart;
+    m_nextBlock = BlockAddress(kCoderFirmwareSegment, 0);
+    m_nextBlockFile = BaseName(m_coderFile);
     do {
         // A file that cannot be flashed whole is refused before the coder leaves its firmware.
         for (const Stage& stage : stages) {
@@ -353,6 +522,10 @@ void UpdateProcedure::UpdateThreadProc() {
         if (code != UPD_OK) {
             break;
         }
+        if (Interrupted()) {
+            code = UPD_INTERRUPTED;
+            break;
+        }
         if (!m_biosRunning && (code = StartUpdate()) != UPD_OK) {
             break;
         }
@@ -362,7 +535,7 @@ void UpdateProcedure::UpdateThreadProc() {
         m_sink.Post(WM_UPD_STATUS, 212, 0);
         m_sink.Post(WM_UPD_STAGE, 1, 0);
         if (!EraseFlashRegions()) {
-            code = UPD_ERASE_FAILED;
+            code = Interrupted() ? UPD_INTERRUPTED : UPD_ERASE_FAILED;
             break;
         }
         int stageNumber = 0;
@@ -377,6 +550,10 @@ void UpdateProcedure::UpdateThreadProc() {
             }
             m_log.WriteLine(stage.startLine);
             const int32_t result = FlashFile(stage.path, stage.segmentBase, lastBlockResult);
+            if (result == UPD_INTERRUPTED) {
+                code = result;
+                break;
+            }
             if (result == UPD_FLASH_FAILED) {
                 m_log.WriteLine(stage.flashFailedLine);
                 code = stage.flashFailedCode;
@@ -392,6 +569,9 @@ void UpdateProcedure::UpdateThreadProc() {
             break;
         }
         code = FinishUpdate();
+        if (code == UPD_INTERRUPTED) {
+            m_handler.Close(0);
+        }
         m_sink.Post(WM_UPD_FINISHED, code, lastBlockResult);
         return;
     } while (false);
@@ -406,9 +586,13 @@ bool UpdateProcedure::OpenFitting(FirmwareFileReader& file, const std::string& p
     if (!file.Open(path)) {
         return false;
     }
-    const std::string tooLarge = SegmentSpaceError(segmentBase, file.Size());
-    if (!tooLarge.empty()) {
-        m_log.WriteLine(tooLarge);
+    if (!file.IsRegular()) {
+        m_log.WriteLine("Not a regular file: " + path);
+        return false;
+    }
+    const std::string refusal = SegmentSpaceError(segmentBase, file.Size());
+    if (!refusal.empty()) {
+        m_log.WriteLine(refusal);
         return false;
     }
     return true;
@@ -419,28 +603,37 @@ int32_t UpdateProcedure::StartUpdate() {
     if (!OpenConnection(false, m_baudRate, 0)) {
         return UPD_CONNECT_FAILED;
     }
+    if (Interrupted()) {
+        m_handler.Close(0);
+        return UPD_INTERRUPTED;
+    }
     m_log.WriteLine("Sending 'Start Firmware Update' command");
     const UECP_IO_Error result = m_handler.StartFirmwareUpdate(kAddress);
     m_handler.Close(0);
     if (result != ERR_OK) {
         return UPD_START_FAILED;
     }
+    m_phase = Phase::InBios;
     m_log.WriteLine("Awaiting Reboot...");
-    Pause(IsTcp() ? kStartRebootTcpMs : kStartRebootSerialMs);
-    return UPD_OK;
+    const uint32_t reboot = IsTcp() ? kStartRebootTcpMs : kStartRebootSerialMs;
+    Waiting(WAIT_RESTART, reboot);
+    Pause(reboot);
+    Waited();
+    return Interrupted() ? UPD_INTERRUPTED : UPD_OK;
 }
 
 int32_t UpdateProcedure::ConnectBios() {
     m_log.WriteLine("Connecting Bios...");
     m_sink.Post(WM_UPD_STATUS, 213, 0);
     if (!OpenConnection(false, kBiosBaudRate, 3)) {
-        return UPD_BIOS_CONNECT_FAILED;
+        return Interrupted() ? UPD_INTERRUPTED : UPD_BIOS_CONNECT_FAILED;
     }
     if (IsTcp()) {
         m_log.WriteLine("Switch NetPC to update mode...");
         ArmNetPC_UECPMessageHandler netpc;
         if (m_handler.HandOver(netpc) == ERR_OK) {
-            for (int32_t spent = 0; spent < kBiosBudgetMs;) {
+            Waiting(WAIT_BIOS_READY, static_cast<uint32_t>(kBiosBudgetMs));
+            for (int32_t spent = 0; spent < kBiosBudgetMs && !m_stopRequested;) {
                 if (netpc.SetTransferMode(1, kAddress) == ERR_OK) {
                     break;
                 }
@@ -448,18 +641,25 @@ int32_t UpdateProcedure::ConnectBios() {
                 spent +=
                     netpc.GetParams()->responseTimeout + static_cast<int32_t>(kBiosRetryPauseMs);
             }
+            Waited();
             netpc.HandOver(m_handler);
         }
     }
     m_log.WriteLine("Check, that the Coder is ready...");
     std::string version;
-    for (int32_t spent = 0; spent < kBiosBudgetMs;) {
+    Waiting(WAIT_BIOS_READY, static_cast<uint32_t>(kBiosBudgetMs));
+    for (int32_t spent = 0; spent < kBiosBudgetMs && !m_stopRequested;) {
         if (m_handler.QueryBiosVersion(version, -1, kAddress) == ERR_OK) {
+            Waited();
             m_log.WriteLine("Coder is ready");
-            return UPD_OK;
+            return Interrupted() ? UPD_INTERRUPTED : UPD_OK;
         }
         Pause(kBiosRetryPauseMs);
         spent += ResponseTimeout() + static_cast<int32_t>(kBiosRetryPauseMs);
+    }
+    Waited();
+    if (Interrupted()) {
+        return UPD_INTERRUPTED;
     }
     m_log.WriteLine("No answer from Bios!");
     return UPD_BIOS_NO_ANSWER;
@@ -473,7 +673,14 @@ bool UpdateProcedure::EraseFlashRegions() {
     m_log.WriteLine("Erase Flash...");
     const uint8_t regionCount = m_dspFile.empty() ? 2 : 3;
     for (uint8_t region = 0; region < regionCount; ++region) {
-        if (m_handler.EraseFlash(region, kAddress) != ERR_OK) {
+        if (m_stopRequested) {
+            m_handler.Close(0);
+            return false;  // the caller words the stop
+        }
+        Waiting(WAIT_ERASE, static_cast<uint32_t>(kLongTimeoutMs));
+        const UECP_IO_Error erased = m_handler.EraseFlash(region, kAddress);
+        Waited();
+        if (erased != ERR_OK) {
             // Writing into flash that was not erased would corrupt the device: stop here.
             m_handler.Close(0);
             return false;
@@ -481,7 +688,7 @@ bool UpdateProcedure::EraseFlashRegions() {
         Pause(kAfterErasePauseMs);
     }
     m_handler.Close(0);
-    return OpenConnection(false, kBiosBaudRate, 0);
+    return !m_stopRequested && OpenConnection(false, kBiosBaudRate, 0);
 }
 
 int32_t UpdateProcedure::FlashFile(const std::string& path, uint16_t segmentBase,
@@ -492,8 +699,15 @@ int32_t UpdateProcedure::FlashFile(const std::string& path, uint16_t segmentBase
     }
     m_sink.Post(WM_UPD_PROGRESS_RANGE, 0, static_cast<int64_t>(ProgressRange(file.Size())));
 
+    m_nextBlockFile = BaseName(path);
     uint8_t block[kFirmwareBlockSize];
     for (uint64_t k = 0;; ++k) {
+        const SegmentOffset address = BlockAddress(segmentBase, k);
+        m_nextBlock = address;
+        // Only between blocks: a block cut short would be a frame the coder never acknowledges.
+        if (Interrupted()) {
+            return UPD_INTERRUPTED;
+        }
         int32_t count = 0;
         const FirmwareFileReader::ReadResult read = file.ReadBlock(block, count);
         if (read == FirmwareFileReader::ReadResult::EndOfFile) {
@@ -506,7 +720,6 @@ int32_t UpdateProcedure::FlashFile(const std::string& path, uint16_t segmentBase
             return UPD_FILE_OPEN_FAILED;
         }
         m_sink.Post(WM_UPD_PROGRESS_STEP, 0, 0);
-        const SegmentOffset address = BlockAddress(segmentBase, k);
         for (int attempt = 1;; ++attempt) {
             lastBlockResult =
                 m_handler.WriteBlock(block, count, address.segment, address.offset, kAddress);
@@ -538,25 +751,45 @@ int32_t UpdateProcedure::FinishUpdate() {
     if (result != ERR_OK && result != ERR_NO_ACK) {
         return UPD_FINISH_FAILED;
     }
+    m_phase = Phase::AfterFinish;
     m_log.WriteLine("Awaiting Reboot...");
     const bool tcp = IsTcp();
-    Pause(tcp ? kFinishRebootTcpMs : kFinishRebootSerialMs);
+    const uint32_t reboot = tcp ? kFinishRebootTcpMs : kFinishRebootSerialMs;
+    Waiting(WAIT_RESTART, reboot);
+    Pause(reboot);
+    Waited();
+    if (Interrupted()) {
+        return UPD_INTERRUPTED;
+    }
     if (tcp) {
-        if (!OpenConnection(false, m_baudRate, 2)) {
-            return UPD_RECONNECT_FAILED;
-        }
+        // Three openings of at most connectTimeout each, 500 ms apart, then two identifications.
+        Waiting(WAIT_RECONNECT, 3 * (5000 + kOpenRetryPauseMs) + 2 * 3 * 3000);
+        const bool opened = OpenConnection(false, m_baudRate, 2);
         m_transferMode = 0;
         int32_t outcome = 0;
-        if (!IdentifyDevice(outcome) && !IdentifyDevice(outcome)) {
-            return UPD_RECONNECT_FAILED;
+        const bool identified = opened && (IdentifyDevice(outcome) || IdentifyDevice(outcome));
+        Waited();
+        if (!identified) {
+            return Interrupted() ? UPD_INTERRUPTED : UPD_RECONNECT_FAILED;
         }
         return UPD_OK;
     }
-    if (DetectBaudRate() != ERR_OK) {
+    Waiting(WAIT_RECONNECT, 2 * DetectionBudgetMs() + kSecondDetectionPauseMs);
+    bool detected = DetectBaudRate() == ERR_OK;
+    if (!detected && !m_stopRequested) {
         Pause(kSecondDetectionPauseMs);
-        if (DetectBaudRate() != ERR_OK) {
-            return UPD_RECONNECT_FAILED;
-        }
+        detected = !m_stopRequested && DetectBaudRate() == ERR_OK;
+    }
+    Waited();
+    if (!detected) {
+        return Interrupted() ? UPD_INTERRUPTED : UPD_RECONNECT_FAILED;
+    }
+    if (m_biosRunning) {
+        // Found at 115200: the coder restarted into its BIOS again, so the new firmware does
+        // not run. Reporting the BIOS version as the new one would call a failure a success.
+        m_log.WriteLine("Coder Bios " + m_currentVersion +
+                        " is still running: the new firmware did not start");
+        return UPD_RECONNECT_FAILED;
     }
     return UPD_OK;
 }

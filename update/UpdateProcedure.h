@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -10,6 +12,7 @@
 #include "update/ConnectionChoice.h"
 #include "update/FirmwareFiles.h"
 #include "update/ProcedureSink.h"
+#include "update/ProcedureVerdicts.h"
 #include "update/UpdateCodes.h"
 #include "update/UpdateLog.h"
 
@@ -27,12 +30,16 @@ public:
     ConnectionChoice GetConnectionChoice() const;
     // Where DiscoverFirmwareFiles looks; the program directory unless set.
     void SetFirmwareDirectory(const std::string& directory) { m_firmwareDirectory = directory; }
-    // Where OpenLogFile writes; TarvelinLog.txt in the program directory unless set.
+    // Where OpenLogFile writes. Unless set, TarvelinLog.txt beside the firmware files, or in
+    // the state folder when that folder cannot be written.
     void SetLogPath(const std::string& path) { m_logPath = path; }
-    const std::string& LogPath() const { return m_logPath; }
+    // Where the log is: after OpenLogFile the file really written ("" when none could be
+    // opened), before it the file it would try first.
+    std::string LogPath() const;
 
     bool DiscoverFirmwareFiles(DiscoveryQuestions& questions);
-    void OpenLogFile();
+    // False when no log could be opened; the procedure then goes on without one.
+    bool OpenLogFile();
     void WriteLog(const std::string& line) { m_log.WriteLine(line); }
 
     // Start the worker threads; each posts its final message and ends.
@@ -40,6 +47,17 @@ public:
     void StartFlashing();
     bool IsWorkerRunning() const;
     void WaitForWorker();
+    // Asks the flash sequence to stop: the exchange in progress completes, a pause ends at
+    // once, and the sequence ends with UPD_INTERRUPTED at the next block boundary. Not for
+    // signal handlers. The next StartFlashing or StartIdentification clears it.
+    void RequestStop();
+    bool StopRequested() const { return m_stopRequested; }
+    // What a stop meant for the coder, for the phase it hit, in the front end's language;
+    // empty when the last flash sequence was not interrupted.
+    std::string InterruptionText(Language language) const;
+
+    // What the version checks need of the last identification.
+    IdentificationState StateForChecks() const;
 
     // Connection set-up.
     bool OpenConnection(bool longTimeouts, int baudRate, int retries);
@@ -75,12 +93,33 @@ public:
     std::string m_dspFile;
     std::string m_samplesFile;
     UpdateLog m_log;
+    // The system's reason for the last refused opening of a connection since the worker
+    // started; kind None when none was refused.
+    OpenFailure m_openFailure;
+    // Over TCP/IP: the NetPC did not answer the last identification's transfer-mode query.
+    bool m_transferModeUnknown = false;
 
 protected:
-    // The procedure's pauses are the devices' timing and are kept exactly.
+    // The procedure's pauses are the devices' timing and are kept exactly; a stop request
+    // ends one early.
     virtual void Pause(uint32_t milliseconds);
 
 private:
+    enum class Phase { BeforeStart, InBios, AfterFinish };
+    struct Interruption {
+        bool happened = false;
+        Phase phase = Phase::BeforeStart;
+        SegmentOffset block{0, 0};  // the next block that was to be written
+        std::string file;
+    };
+
+    // True, after the log line for the phase, when a stop was asked for.
+    bool Interrupted();
+    // A wait the front end shows as a sign of life; Waited() ends it.
+    void Waiting(int64_t kind, uint32_t milliseconds);
+    void Waited();
+    uint32_t DetectionBudgetMs() const;
+    void KeepOpenFailure();
     bool IsTcp() const { return GetConnectionChoice().connectionType == kConnectionTypeTcp; }
     void StartWorker(void (UpdateProcedure::*body)());
     int32_t ResponseTimeout() const;
@@ -93,5 +132,15 @@ private:
     ConnectionChoice m_choice;
     std::string m_firmwareDirectory;
     std::string m_logPath;
+    std::string m_logPathInUse;
+    bool m_logOpened = false;
     std::thread m_worker;
+
+    std::atomic<bool> m_stopRequested{false};
+    std::mutex m_stopMutex;
+    std::condition_variable m_stopWake;
+    Phase m_phase = Phase::BeforeStart;
+    SegmentOffset m_nextBlock{0, 0};
+    std::string m_nextBlockFile;
+    Interruption m_interruption;
 };

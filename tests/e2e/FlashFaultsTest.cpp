@@ -90,10 +90,12 @@ TEST(FlashFaults, TcpCoderUnreachableAfterTheRebootIs18) {
 
     const ProcedureHarness::Finished finished = run.Flash();
     EXPECT_EQ(finished.result, UPD_RECONNECT_FAILED);
-    EXPECT_EQ(run.ProcedureLinesFrom("Send 'Finish Flash Programming' command..."),
-              (Lines{"Send 'Finish Flash Programming' command...", "Awaiting Reboot...",
-                     "Use TCP/IP connection", "Retry 1", "Retry 2",
-                     "Failed to open connection: IO connect error"}));
+    EXPECT_EQ(
+        run.ProcedureLinesFrom("Send 'Finish Flash Programming' command..."),
+        (Lines{"Send 'Finish Flash Programming' command...", "Awaiting Reboot...",
+               "Use TCP/IP connection", "Retry 1", "Retry 2",
+               "Failed to open connection: IO connect error",
+               "Reason: 127.0.0.1:" + std::to_string(device.Port()) + " refused the connection."}));
     // Three attempts after the reboot pause.
     EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{200, 200, 8000, 500, 500, 500}));
     const Messages messages = run.FlashMessages();
@@ -118,9 +120,11 @@ TEST(FlashFaults, EraseOpeningFailsWith8AndNoProgressRange) {
                                              {kStage, 1, 0},
                                              {kStage, 4, 0},
                                              {kFinished, 8, 0}}));
-    EXPECT_EQ(run.ProcedureLinesFrom("Coder is ready"),
-              (Lines{"Coder is ready", "Use TCP/IP connection",
-                     "Failed to open connection: IO connect error"}));
+    EXPECT_EQ(
+        run.ProcedureLinesFrom("Coder is ready"),
+        (Lines{"Coder is ready", "Use TCP/IP connection",
+               "Failed to open connection: IO connect error",
+               "Reason: 127.0.0.1:" + std::to_string(device.Port()) + " refused the connection."}));
     EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,51,"), 0u);
 }
 
@@ -175,23 +179,48 @@ TEST(FlashFaults, ImageTooLargeForTheSegmentSpaceIsRefusedBeforeAnythingIsSent) 
     EXPECT_FALSE(HasRange(run.FlashMessages()));
 }
 
-// A coder image that cannot be read (here a folder in its place) fails the file; nothing read
-// before the error is flashed as if it were the whole image.
-TEST(FlashFaults, ReadErrorInTheImageFailsTheFileInsteadOfEndingIt) {
-    FirmwareFolder files(2000, std::nullopt, std::nullopt);
+// Images that cannot be right are refused before anything is sent to the coder: a folder in
+// the image's place, an empty image, one that would reach into the next image's space. The
+// coder is in its BIOS here, so even the erase would cost it its firmware.
+TEST(FlashFaults, ImagesThatCannotBeRightAreRefusedBeforeTheCoderIsTouched) {
+    FirmwareFolder files(2000, 1000, 1000);
     SimUnderTest device(kSerialBios);
     ASSERT_TRUE(device.Ready());
     ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
     ASSERT_EQ(run.Identify(), UPD_SERIAL_BIOS);
-    run.procedure->m_coderFile = files.Path();
+    const std::string coder = run.procedure->m_coderFile;
+    const std::string samples = run.procedure->m_samplesFile;
+    TempDirectory others;
+    const std::string empty = others.WriteFile("empty.img");
+    const std::string tooLarge = others.WriteFile("large.smp", 0xA101);  // 1 byte too many
 
-    const ProcedureHarness::Finished finished = run.Flash();
-    EXPECT_EQ(finished.result, UPD_CODER_FILE_OPEN_FAILED);
-    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,50,"), 0u);
-    EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,53,"), 0u);  // no finish either
-    const Lines lines = run.ProcedureLinesFrom("Start flashing Coder firmware...");
-    EXPECT_EQ(lines, (Lines{"Start flashing Coder firmware...", "Read error in " + files.Path(),
-                            "Failed to open Coder firmware file!"}));
+    struct Case {
+        std::string coder, samples;
+        int32_t result;
+        std::string reason;
+    };
+    for (const Case& c :
+         {Case{files.Path(), samples, UPD_CODER_FILE_OPEN_FAILED,
+               "Not a regular file: " + files.Path()},
+          Case{empty, samples, UPD_CODER_FILE_OPEN_FAILED,
+               "Empty file: a firmware image of 0 bytes cannot be flashed"},
+          Case{coder, tooLarge, UPD_SAMPLES_FILE_OPEN_FAILED,
+               "File too large: 41217 bytes from segment CDF0 would pass address D7FFF, where the "
+               "next image begins (room for 41216 bytes)"}}) {
+        SCOPED_TRACE(c.reason);
+        run.procedure->m_coderFile = c.coder;
+        run.procedure->m_samplesFile = c.samples;
+        const size_t before = run.LogLines().size();
+        EXPECT_EQ(run.Flash().result, c.result);
+        const Lines all = run.LogLines();
+        const Lines lines(all.begin() + static_cast<long>(before), all.end());
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.reason), lines.end());
+        for (const std::string& line : lines) {
+            EXPECT_NE(line.rfind("-> ", 0), 0u) << "sent to the coder: " << line;
+        }
+    }
+    EXPECT_EQ(run.FlashMessages().back(),
+              (std::vector<int64_t>{kFinished, UPD_SAMPLES_FILE_OPEN_FAILED, 0}));
 }
 
 }  // namespace

@@ -145,7 +145,7 @@ TEST(FlashSequence, SerialAllThreeFilesFromTheFirmware) {
 
 // Three cases in one run: the BIOS already runs (no start command, no reboot pause), only a
 // coder firmware is there (regions 0 and 1, stage 1 alone), and after the finish the coder
-// comes back in its BIOS, which the serial reconnection accepts with the BIOS version.
+// comes back in its BIOS: the new firmware does not run, which is a failed reconnection.
 TEST(FlashSequence, SerialBiosRunningCoderOnlyAndTheCoderStaysInItsBios) {
     FirmwareFolder files(4100, std::nullopt, std::nullopt);
     SimUnderTest device({"--serial", "--state", "bios", "--bios-version", "2.11", "--stay-in-bios",
@@ -156,7 +156,7 @@ TEST(FlashSequence, SerialBiosRunningCoderOnlyAndTheCoderStaysInItsBios) {
     const size_t identifyLines = run.ProcedureLines().size();
 
     const ProcedureHarness::Finished finished = run.Flash();
-    EXPECT_EQ(finished.result, UPD_OK);
+    EXPECT_EQ(finished.result, UPD_RECONNECT_FAILED);
     EXPECT_EQ(run.FlashMessages(), (Messages{{kStatus, 213, 0},
                                              {kStatus, 212, 0},
                                              {kStage, 1, 0},
@@ -164,7 +164,7 @@ TEST(FlashSequence, SerialBiosRunningCoderOnlyAndTheCoderStaysInItsBios) {
                                              {kStep, 65, 0},
                                              {kStatus, 217, 0},
                                              {kStage, 4, 0},
-                                             {kFinished, 0, 0}}));
+                                             {kFinished, 18, 0}}));
     const Lines all = run.ProcedureLines();
     EXPECT_EQ(
         Lines(all.begin() + static_cast<long>(identifyLines), all.end()),
@@ -175,7 +175,8 @@ TEST(FlashSequence, SerialBiosRunningCoderOnlyAndTheCoderStaysInItsBios) {
               {"Erase Flash..."},
               kBiosOpened,
               {"Start flashing Coder firmware...", "Send 'Finish Flash Programming' command...",
-               "Awaiting Reboot...", "Detecting baud rate...", "Trying baud rate 115200..."}}));
+               "Awaiting Reboot...", "Detecting baud rate...", "Trying baud rate 115200...",
+               "Coder Bios 2.11 is still running: the new firmware did not start"}}));
     EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{200, 200, 6000}));
     EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,EF"), 0u) << "start command sent";
     EXPECT_EQ(run.CountFrameLines("-> ", Erase(0)), 1u);

@@ -2,6 +2,8 @@
 // pseudo-terminal, which answers only at the line speed of the program it runs.
 #include <gtest/gtest.h>
 
+#include "transport/SerialPorts.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -101,7 +103,9 @@ TEST(IdentifySerial, PortWithoutDeviceLogsOnlyTheDetection) {
     ProcedureHarness run(choice, files.Path());
 
     EXPECT_EQ(run.Identify(), UPD_NO_BAUD_RATE);
-    EXPECT_EQ(run.LogLines(), Lines{"Detecting baud rate..."});
+    EXPECT_EQ(run.LogLines(), (Lines{"Detecting baud rate...",
+                                     "Reason: " + ResolveComPort(9) + " does not exist."}));
+    EXPECT_EQ(run.procedure->m_openFailure.kind, OpenFailureKind::NoDevice);
     EXPECT_EQ(run.procedure->m_baudRate, 9600);
     EXPECT_FALSE(run.procedure->m_biosRunning);
     unsetenv("XDG_CONFIG_HOME");

@@ -115,14 +115,23 @@ TEST(IdentifyTcp, NormalModeWithTheCoderInItsBiosSwitchesTheMode) {
     EXPECT_EQ(t.run.CountFrameLines("-> ", ",4E,53,07,01,"), 1u);
 }
 
-TEST(IdentifyTcp, OldNetPcWithTheCoderAnsweringIsNotTooOld) {
+// The coder answers, so the outcome is what was found; but this NetPC could never be switched to
+// update mode once the coder runs its BIOS, so the checks must not let the update go on.
+TEST(IdentifyTcp, OldNetPcWithTheCoderAnsweringIsFoundButNeverPasses) {
     TcpIdentification t({"--old-netpc", "--main-port", "0"});
     ASSERT_NE(t.Port(), 0);
     EXPECT_EQ(t.run.Identify(), UPD_TCP_FIRMWARE);
     EXPECT_EQ(t.run.ProcedureLines(),
               Join({kOpened,
                     {"Checking NetPC transfer mode...", "Trying to get firmware version..."},
-                    kFirmwareVersions}));
+                    kFirmwareVersions,
+                    {"NetPC did not answer the transfer mode query: it cannot be switched to "
+                     "update mode, the update is not possible"}}));
+    EXPECT_TRUE(t.run.procedure->m_transferModeUnknown);
+    const IdentificationVerdict verdict = DecideIdentification(
+        UPD_TCP_FIRMWARE, t.run.procedure->StateForChecks(), Language::English);
+    EXPECT_FALSE(verdict.mayGoOn);
+    EXPECT_EQ(verdict.stopCode, UPD_NETPC_TOO_OLD);
 }
 
 TEST(IdentifyTcp, OldNetPcWithASilentCoderIsTooOldWithoutASecondConnection) {

@@ -48,7 +48,10 @@ TEST(OpenConnection, NoRetriesOneAttemptThenTheFailureLine) {
     run.procedure->OpenLogFile();
     EXPECT_FALSE(run.procedure->OpenConnection(false, 0, 0));
     EXPECT_EQ(run.LogLines(),
-              (Lines{"Use TCP/IP connection", "Failed to open connection: IO connect error"}));
+              (Lines{"Use TCP/IP connection", "Failed to open connection: IO connect error",
+                     "Reason: 127.0.0.1:" + std::to_string(refusing.Port()) +
+                         " refused the connection."}));
+    EXPECT_EQ(run.procedure->m_openFailure.kind, OpenFailureKind::Refused);
     // The failure is reported after the one pause that follows the attempt.
     EXPECT_EQ(run.procedure->Pauses(), std::vector<uint32_t>{500});
 }
@@ -59,8 +62,10 @@ TEST(OpenConnection, ThreeRetriesThatNeverSucceedMakeFourAttempts) {
     ProcedureHarness run(TcpChoice(refusing.Port()));
     run.procedure->OpenLogFile();
     EXPECT_FALSE(run.procedure->OpenConnection(false, 0, 3));
-    EXPECT_EQ(run.LogLines(), (Lines{"Use TCP/IP connection", "Retry 1", "Retry 2", "Retry 3",
-                                     "Failed to open connection: IO connect error"}));
+    const Lines lines = run.LogLines();
+    EXPECT_EQ(Lines(lines.begin(), lines.end() - 1),
+              (Lines{"Use TCP/IP connection", "Retry 1", "Retry 2", "Retry 3",
+                     "Failed to open connection: IO connect error"}));
     EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{500, 500, 500, 500}));
 }
 

@@ -181,9 +181,13 @@ public:
     }
     // The flash posts as {message, wParam, lParam}; a run of progress steps is one entry
     // {WM_UPD_PROGRESS_STEP, how many, 0}.
+    // The six messages of the flash thread, runs of progress steps counted as one entry.
     std::vector<std::vector<int64_t>> FlashMessages() {
         std::vector<std::vector<int64_t>> messages;
         for (const Posted& p : FlashPosts()) {
+            if (p.message == WM_UPD_WAIT) {
+                continue;
+            }
             if (p.message == WM_UPD_PROGRESS_STEP && !messages.empty() &&
                 messages.back()[0] == WM_UPD_PROGRESS_STEP) {
                 ++messages.back()[1];
@@ -194,6 +198,17 @@ public:
             }
         }
         return messages;
+    }
+
+    // The waits the flash thread announced: {kind, longest ms}, an end as {0, 0}.
+    std::vector<std::vector<int64_t>> FlashWaits() {
+        std::vector<std::vector<int64_t>> waits;
+        for (const Posted& p : FlashPosts()) {
+            if (p.message == WM_UPD_WAIT) {
+                waits.push_back({p.wParam, p.lParam});
+            }
+        }
+        return waits;
     }
 
     std::vector<std::string> LogLines() const { return ReadLines(procedure->LogPath()); }

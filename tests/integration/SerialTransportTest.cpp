@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/PortHolder.h"
 #include "tests/support/TransportTestSupport.h"
 #include "transport/SerialPorts.h"
 #include "transport/Serial_UECP_IO_2.h"
@@ -113,35 +114,55 @@ void ExpectRaw8N1(const termios& settings, speed_t speed) {
     EXPECT_EQ(settings.c_cc[VTIME], 0);
 }
 
-TEST(SerialTransport, AppliesTheRateAs8N1AndRestoresThePreviousSettings) {
+TEST(SerialTransport, AppliesTheRateAs8N1AndKeepsItAfterClose) {
     Pty pty;
     ASSERT_FALSE(pty.path.empty()) << "no pseudo-terminal";
-    // A line set up quite differently before we come: 4800, cooked, with software flow control
+    // A line set up quite differently before we come: 9600, cooked, with software flow control
     // (a pseudo-terminal keeps these; it forces 8 bits without parity).
     termios before = pty.Settings();
-    cfsetospeed(&before, B4800);
-    cfsetispeed(&before, B4800);
+    cfsetospeed(&before, B9600);
+    cfsetispeed(&before, B9600);
     before.c_iflag |= IXON | ICRNL;
     before.c_lflag |= ICANON | ECHO;
     before.c_oflag |= OPOST;
     ASSERT_EQ(tcsetattr(pty.master, TCSANOW, &before), 0);
 
     RecordingReader reader;
-    for (const auto& [baud, speed] : {std::pair{115200, B115200}, std::pair{1200, B1200}}) {
+    for (const auto& [baud, speed] :
+         {std::pair{2400, B2400}, std::pair{115200, B115200}, std::pair{1200, B1200}}) {
         SCOPED_TRACE(baud);
         CountingSerial transport(&reader);
         ASSERT_EQ(transport.Open(Params(pty.path, baud)), ERR_OK);
         EXPECT_TRUE(transport.isOpen);
         ExpectRaw8N1(pty.Settings(), speed);
         EXPECT_EQ(transport.Open(Params(pty.path, baud)), ERR_DEVICE_ALREADY_OPEN);
+        // The last frame before a close (the start command) may still be on its way; the far
+        // side must find it at the rate it was sent at.
+        EXPECT_EQ(transport.Send(kFrame.data(), static_cast<int32_t>(kFrame.size())), ERR_OK);
         transport.Close(false);
         EXPECT_FALSE(transport.isOpen);
-        const termios after = pty.Settings();
-        EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B4800));
-        EXPECT_EQ(after.c_iflag & (IXON | ICRNL), static_cast<tcflag_t>(IXON | ICRNL));
-        EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
-        EXPECT_NE(after.c_oflag & OPOST, 0u);
+        ExpectRaw8N1(pty.Settings(), speed);
+        EXPECT_EQ(pty.ReadAvailable(), kFrame) << "the frame was dropped on close";
     }
+}
+
+TEST(SerialTransport, RefusesAPortAnotherProcessHoldsWithoutALock) {
+    Pty pty;
+    ASSERT_FALSE(pty.path.empty());
+    // A terminal program: opens the line and sits on it, no flock, no TIOCEXCL.
+    PortHolderProcess holder(pty.path);
+    ASSERT_TRUE(holder.Ready()) << "the holder did not start";
+    RecordingReader reader;
+    CountingSerial transport(&reader);
+    EXPECT_EQ(transport.Open(Params(pty.path, 9600)), ERR_CONNECT);
+    EXPECT_FALSE(transport.isOpen);
+    EXPECT_EQ(transport.openFailure.kind, OpenFailureKind::Busy);
+    EXPECT_EQ(transport.openFailure.target, pty.path);
+    EXPECT_EQ(transport.openFailure.holderPid, static_cast<int>(holder.Pid()));
+    EXPECT_EQ(transport.openFailure.holderName, "sleep");
+    holder.Stop();
+    EXPECT_EQ(transport.Open(Params(pty.path, 9600)), ERR_OK) << "free again once it is gone";
+    EXPECT_FALSE(transport.openFailure.failed());
 }
 
 TEST(SerialTransport, RefusesMissingPortsUnknownRatesAndSecondOpens) {

@@ -62,6 +62,29 @@ TEST(FirmwareBlocks, SegmentSpace) {
     EXPECT_FALSE(FitsSegmentSpace(kCoderFirmwareSegment, UINT64_MAX));
 }
 
+TEST(FirmwareBlocks, ImagesThatCannotBeRightAreRefused) {
+    // Each image ends where the next begins: coder 0x80000..0xCDEFF, samples ..0xD7FFF.
+    struct Case {
+        uint16_t base;
+        uint64_t size;
+        bool refused;
+    };
+    for (const Case& c :
+         {Case{kCoderFirmwareSegment, 0, true}, Case{kDspSamplesSegment, 0, true},
+          Case{kDspFirmwareSegment, 0, true}, Case{kCoderFirmwareSegment, 0x4DF00, false},
+          Case{kCoderFirmwareSegment, 0x4DF01, true}, Case{kCoderFirmwareSegment, 0x80000, true},
+          Case{kDspSamplesSegment, 0xA100, false}, Case{kDspSamplesSegment, 0xA101, true},
+          Case{kDspFirmwareSegment, 0x28000, false}}) {
+        EXPECT_EQ(SegmentSpaceError(c.base, c.size).empty(), !c.refused)
+            << std::hex << c.base << " size " << c.size;
+    }
+    EXPECT_EQ(SegmentSpaceError(kCoderFirmwareSegment, 319296),
+              "File too large: 319296 bytes from segment 8000 would pass address CDEFF, where "
+              "the next image begins (room for 319232 bytes)");
+    EXPECT_EQ(SegmentSpaceError(kDspSamplesSegment, 0),
+              "Empty file: a firmware image of 0 bytes cannot be flashed");
+}
+
 struct ReadBlocks {
     std::vector<int32_t> counts;
     std::vector<uint8_t> bytes;

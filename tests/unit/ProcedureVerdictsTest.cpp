@@ -104,6 +104,31 @@ TEST(VersionChecks, BiosAndFailureOutcomes) {
     EXPECT_EQ(v.status.text, "Verbindung zum Coder (10.0.0.7:4001) hergestellt.");
 }
 
+TEST(VersionChecks, ANetPCWithoutTransferModeNeverPasses) {
+    const Language en = Language::English;
+    for (const std::string bios : {"2.10", "???"}) {
+        for (const int32_t outcome : {UPD_TCP_FIRMWARE, UPD_TCP_BIOS}) {
+            SCOPED_TRACE(bios + " outcome " + std::to_string(outcome));
+            IdentificationState state = Tcp(bios, 4001);
+            EXPECT_TRUE(DecideIdentification(outcome, state, en).mayGoOn);
+            state.transferModeUnknown = true;
+            const IdentificationVerdict v = DecideIdentification(outcome, state, en);
+            EXPECT_FALSE(v.mayGoOn);
+            EXPECT_EQ(v.stopCode, UPD_NETPC_TOO_OLD);
+            EXPECT_EQ(v.warning, 0);
+            EXPECT_EQ(v.detail.text,
+                      DecideIdentification(UPD_NETPC_TOO_OLD, state, en).detail.text);
+            EXPECT_TRUE(v.detail.errorStyle);
+            EXPECT_EQ(v.hint.changed, bios == "???");
+        }
+    }
+    // Every other refusal names its own reason.
+    EXPECT_EQ(DecideIdentification(UPD_TCP_FIRMWARE, Tcp("2.09"), en).stopCode, UPD_BIOS_TOO_OLD);
+    EXPECT_EQ(DecideIdentification(UPD_CONNECT_FAILED, Tcp("???"), en).stopCode,
+              UPD_CONNECT_FAILED);
+    EXPECT_EQ(DecideIdentification(UPD_TCP_FIRMWARE, Tcp("2.10"), en).stopCode, 0);
+}
+
 TEST(UpdateResult, TextsAndReasons) {
     CZelkorTools::GetInstance().Initialize(0);
     StringManager::GetInstance().LoadFromResource(135);

@@ -1,0 +1,84 @@
+#include <netdb.h>
+
+#include <cerrno>
+
+#include <gtest/gtest.h>
+
+#include "transport/OpenFailure.h"
+#include "update/OpenFailureTexts.h"
+#include "update/ProcedureWaits.h"
+
+namespace {
+
+OpenFailure Failure(OpenFailureKind kind, const std::string& target, int error = 0) {
+    OpenFailure failure;
+    failure.kind = kind;
+    failure.target = target;
+    failure.systemError = error;
+    return failure;
+}
+
+TEST(OpenFailure, ErrnoMapsToTheKindAUserCanActOn) {
+    EXPECT_EQ(DeviceFailureKind(ENOENT), OpenFailureKind::NoDevice);
+    EXPECT_EQ(DeviceFailureKind(EACCES), OpenFailureKind::Permission);
+    EXPECT_EQ(DeviceFailureKind(EWOULDBLOCK), OpenFailureKind::Busy);
+    EXPECT_EQ(DeviceFailureKind(EBUSY), OpenFailureKind::Busy);
+    EXPECT_EQ(DeviceFailureKind(ENOTTY), OpenFailureKind::NotTerminal);
+    EXPECT_EQ(DeviceFailureKind(EIO), OpenFailureKind::Other);
+    EXPECT_EQ(SocketFailureKind(ECONNREFUSED), OpenFailureKind::Refused);
+    EXPECT_EQ(SocketFailureKind(EHOSTUNREACH), OpenFailureKind::Unreachable);
+    EXPECT_EQ(SocketFailureKind(ETIMEDOUT), OpenFailureKind::TimedOut);
+}
+
+TEST(OpenFailure, EveryKindHasAReasonAndAHintInBothLanguages) {
+    for (const Language language : {Language::English, Language::German}) {
+        EXPECT_EQ(OpenFailureReason(OpenFailure{}, language), "");
+        EXPECT_EQ(OpenFailureHint(OpenFailure{}, language), "");
+        for (const OpenFailureKind kind :
+             {OpenFailureKind::NoDevice, OpenFailureKind::Permission, OpenFailureKind::Busy,
+              OpenFailureKind::NotTerminal, OpenFailureKind::Refused, OpenFailureKind::TimedOut,
+              OpenFailureKind::Unreachable}) {
+            const OpenFailure failure = Failure(kind, "/dev/ttyUSB3");
+            SCOPED_TRACE(static_cast<int>(kind));
+            EXPECT_NE(OpenFailureReason(failure, language).find("/dev/ttyUSB3"), std::string::npos);
+            EXPECT_FALSE(OpenFailureHint(failure, language).empty());
+        }
+    }
+    const OpenFailure host =
+        Failure(OpenFailureKind::HostNotFound, "coder.invalid:4001", EAI_NONAME);
+    EXPECT_EQ(OpenFailureReason(host, Language::English), "The host coder.invalid was not found.");
+    const OpenFailure other = Failure(OpenFailureKind::Other, "/dev/ttyS0", EIO);
+    EXPECT_NE(OpenFailureReason(other, Language::English).find("Input/output error"),
+              std::string::npos);
+}
+
+TEST(OpenFailure, HintsNameTheGroupAndTheHolder) {
+    OpenFailure denied = Failure(OpenFailureKind::Permission, "/dev/ttyACM0", EACCES);
+    denied.deviceGroup = "uucp";
+    EXPECT_EQ(OpenFailureHint(denied, Language::English),
+              "Add your user to the group uucp: sudo usermod -aG uucp $USER, then log in again.");
+
+    OpenFailure busy = Failure(OpenFailureKind::Busy, "/dev/ttyACM0", EBUSY);
+    busy.holderName = "ModemManager";
+    busy.holderPid = 812;
+    EXPECT_EQ(OpenFailureReason(busy, Language::English),
+              "/dev/ttyACM0 is in use by ModemManager (pid 812).");
+    EXPECT_NE(OpenFailureHint(busy, Language::German).find("ENV{ID_MM_DEVICE_IGNORE}=\"1\""),
+              std::string::npos);
+    busy.holderName = "minicom";
+    EXPECT_EQ(OpenFailureHint(busy, Language::English), "Close the other program, then try again.");
+}
+
+TEST(ProcedureWaits, TextsCountTheSecondsLeft) {
+    EXPECT_EQ(WaitText(WAIT_RESTART, Language::English, 5),
+              "Waiting for the Coder to restart: 5 s");
+    EXPECT_EQ(WaitText(WAIT_RESTART, Language::German, 5),
+              "Warte auf den Neustart des Coders: 5 s");
+    for (const int64_t kind : {WAIT_ERASE, WAIT_BIOS_READY, WAIT_RECONNECT, WAIT_BAUD_RATE}) {
+        EXPECT_FALSE(WaitText(kind, Language::German, 1).empty()) << kind;
+    }
+    EXPECT_EQ(WaitText(WAIT_NONE, Language::English, 3), "");
+    EXPECT_EQ(WaitText(WAIT_ERASE, Language::English, -2), "Erasing the flash memory: 0 s");
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+// Why a transport refused to open. The result code stays what the caller expects
+// (ERR_CONNECT); this travels beside it so a front end can say what to do.
+enum class OpenFailureKind {
+    None,
+    NoDevice,     // the device node does not exist
+    Permission,   // not ours to open (group dialout)
+    Busy,         // another process holds it
+    NotTerminal,  // exists, but is no serial line
+    Refused,      // nobody listens on that TCP port
+    TimedOut,     // no answer within the connect budget
+    HostNotFound,
+    Unreachable,  // no route to the host or its network
+    Other,
+};
+
+struct OpenFailure {
+    OpenFailureKind kind = OpenFailureKind::None;
+    int systemError = 0;      // errno; for HostNotFound the getaddrinfo code
+    std::string target;       // device path, or "host:port"
+    std::string holderName;   // Busy: the other process's name, when it could be read
+    int holderPid = 0;        // Busy: its pid; 0 when only its lock was seen
+    std::string deviceGroup;  // Permission: the group that owns the device node
+
+    bool failed() const { return kind != OpenFailureKind::None; }
+};
+
+// The kind a device open's errno stands for.
+OpenFailureKind DeviceFailureKind(int error);
+// The kind a connect's errno stands for.
+OpenFailureKind SocketFailureKind(int error);
