@@ -1,5 +1,6 @@
 #include "cli/CliSession.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,16 +8,27 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
+#include "cli/CliTexts.h"
+#include "cli/InterruptWatch.h"
+#include "cli/TerminalText.h"
+#include "protocol/FrameCodec.h"
 #include "transport/SerialPorts.h"
 #include "update/CZelkorTools.h"
+#include "update/FirmwareBlocks.h"
+#include "update/FirmwareFiles.h"
+#include "update/LogLocation.h"
+#include "update/OpenFailureTexts.h"
 #include "update/PageLabels.h"
+#include "update/ProcedureWaits.h"
 #include "update/StringManager.h"
 
 namespace {
 
 constexpr int kStringTableId = 135;
+constexpr auto kProgressEventInterval = std::chrono::milliseconds(250);
 
 class CliQuestions : public DiscoveryQuestions {
 public:
@@ -30,12 +42,95 @@ private:
     std::function<bool()> confirm_;
 };
 
+// The procedure with -v: every frame also goes to standard error, as the log writes it.
+class EchoingProcedure : public UpdateProcedure {
+public:
+    EchoingProcedure(ProcedureSink& sink, std::function<void(const std::string&)> echo)
+        : UpdateProcedure(sink), echo_(std::move(echo)) {}
+    void WriteFrame(const uint8_t* data, int32_t length, int direction) override {
+        UpdateProcedure::WriteFrame(data, length, direction);
+        if (echo_) {
+            echo_((direction != 0 ? "-> " : "<- ") + HexDump(data, length, ',', true));
+        }
+    }
+
+private:
+    std::function<void(const std::string&)> echo_;
+};
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string WorkingDirectory() {
+    std::error_code error;
+    const std::string here = std::filesystem::current_path(error).string();
+    return error || here.empty() ? std::string("./") : here + (here.back() == '/' ? "" : "/");
+}
+
+// The version a file name names: "Coder_V02_16.img" -> "2.16".
+std::string VersionOfFile(const std::string& path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) {
+        name.resize(dot);
+    }
+    return VersionFromFileName(name);
+}
+
+// Why a firmware file cannot be flashed as a whole, or empty: it must open, be read to its
+// end, and fit its segment space.
+std::string FileProblem(const std::string& path, uint16_t segmentBase, uint64_t& size) {
+    size = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::strerror(errno);
+    }
+    char buffer[4096];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        size += static_cast<uint64_t>(in.gcount());
+    }
+    if (in.bad()) {
+        return "read error";
+    }
+    return SegmentSpaceError(segmentBase, size);
+}
+
+const char* OpenFailureKindName(OpenFailureKind kind) {
+    switch (kind) {
+        case OpenFailureKind::None:
+            return "none";
+        case OpenFailureKind::NoDevice:
+            return "noDevice";
+        case OpenFailureKind::Permission:
+            return "permission";
+        case OpenFailureKind::Busy:
+            return "busy";
+        case OpenFailureKind::NotTerminal:
+            return "notTerminal";
+        case OpenFailureKind::Refused:
+            return "refused";
+        case OpenFailureKind::TimedOut:
+            return "timedOut";
+        case OpenFailureKind::HostNotFound:
+            return "hostNotFound";
+        case OpenFailureKind::Unreachable:
+            return "unreachable";
+        case OpenFailureKind::Other:
+            break;
+    }
+    return "other";
+}
+
 }  // namespace
 
 CliSession::CliSession(const CliOptions& options)
     : options_(options),
       language_(options.language.value_or(SystemLanguage())),
-      human_(options.json ? stderr : stdout) {}
+      human_(options.json || options.events ? stderr : stdout),
+      quiet_(options.verbosity == CliOptions::Verbosity::Quiet),
+      events_(stdout, options.events) {}
 
 CliSession::~CliSession() {
     procedure_.reset();
@@ -44,7 +139,7 @@ CliSession::~CliSession() {
 void CliSession::Post(uint32_t message, int64_t wParam, int64_t lParam) {
     {
         std::lock_guard<std::mutex> hold(mutex_);
-        events_.push_back(Event{message, wParam, lParam});
+        queue_.push_back(Event{message, wParam, lParam});
     }
     wake_.notify_one();
 }
@@ -62,11 +157,11 @@ CliSession::Event CliSession::NextEvent() {
         DrainFrameLog();
         std::unique_lock<std::mutex> hold(mutex_);
         wake_.wait_for(hold, std::chrono::milliseconds(200),
-                       [this] { return !events_.empty() || frameLogPending_; });
+                       [this] { return !queue_.empty() || frameLogPending_; });
         frameLogPending_ = false;
-        if (!events_.empty()) {
-            const Event event = events_.front();
-            events_.pop_front();
+        if (!queue_.empty()) {
+            const Event event = queue_.front();
+            queue_.pop_front();
             hold.unlock();
             DrainFrameLog();  // frames before the message come first in the log
             return event;
@@ -74,49 +169,139 @@ CliSession::Event CliSession::NextEvent() {
     }
 }
 
-void CliSession::Say(const std::string& text) {
-    std::fprintf(human_, "%s\n", text.c_str());
+bool CliSession::HandleCommonEvent(const Event& event) {
+    if (event.message == kInterruptRequest) {
+        if (!interruptRequested_) {
+            interruptRequested_ = true;
+            if (progress_) {
+                progress_->Hide();
+            }
+            Problem(CliTextFormat(CliText::StopRequested, language_));
+        }
+        procedure_->RequestStop();
+        return true;
+    }
+    if (event.message == WM_UPD_WAIT) {
+        ShowWait(event.wParam, event.lParam);
+        return true;
+    }
+    return false;
+}
+
+void CliSession::Info(const std::string& text) {
+    if (!quiet_) {
+        std::fprintf(human_, "%s\n", EscapeForTerminal(text).c_str());
+        std::fflush(human_);
+    }
+}
+
+void CliSession::Problem(const std::string& text) {
+    std::fprintf(human_, "%s\n", EscapeForTerminal(text).c_str());
     std::fflush(human_);
 }
 
+void CliSession::Status(const std::string& text) {
+    Info(text);
+    events_.Emit("status", {{"text", text}});
+}
+
+void CliSession::Warning(const char* name, int64_t code, const std::string& text) {
+    warnings_.push_back(name);
+    events_.Emit("warning", {{"code", code}, {"name", name}, {"text", text}});
+}
+
+void CliSession::EchoFrame(const std::string& line) {
+    if (progress_) {
+        progress_->Hide();
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 bool CliSession::Confirm(const std::string& question) {
+    const auto answered = [&](bool yes) {
+        events_.Emit("question", {{"text", question}, {"answer", yes ? "yes" : "no"}});
+        if (!yes) {
+            confirmationRefused_ = true;
+        }
+        return yes;
+    };
     if (options_.yes) {
-        return true;
+        return answered(true);
     }
     if (!isatty(STDIN_FILENO)) {
-        Say("Confirmation needed: " + question + " Run again with --yes to go on.");
-        confirmationRefused_ = true;
-        return false;
+        Problem(FormatString(CliTextFormat(CliText::ConfirmationNeeded, language_), {question}));
+        return answered(false);
     }
-    std::fprintf(human_, "%s (y/N) ", question.c_str());
+    std::fprintf(human_, "%s (y/N) ", EscapeForTerminal(question).c_str());
     std::fflush(human_);
+    // Waits in steps, so that Ctrl-C at the question ends the run instead of waiting for Enter.
+    for (;;) {
+        if (interrupts_ && interrupts_->Interrupted()) {
+            std::fputc('\n', human_);
+            return answered(false);
+        }
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (poll(&input, 1, 100) > 0) {
+            break;
+        }
+    }
     std::string answer;
     std::getline(std::cin, answer);
     const bool yes = answer == "y" || answer == "Y" || answer == "yes" || answer == "j" ||
                      answer == "J" || answer == "ja";
-    if (!yes) {
-        confirmationRefused_ = true;
-    }
-    return yes;
+    return answered(yes);
 }
 
-void CliSession::ExplainConnectFailure() {
+void CliSession::ExplainOpenFailure() {
+    const OpenFailure& failure = procedure_->m_openFailure;
+    if (!failure.failed()) {
+        return;
+    }
+    const std::string reason = OpenFailureReason(failure, language_);
+    const std::string hint = OpenFailureHint(failure, language_);
+    Problem(reason);
+    if (!hint.empty()) {
+        Problem("hint: " + hint);
+    }
+    json_.Add("failureKind", OpenFailureKindName(failure.kind));
+    json_.Add("reason", reason);
+    json_.Add("hint", hint);
+}
+
+void CliSession::NoteLatencyTimer() {
     const ConnectionChoice& choice = options_.choice;
-    if (choice.connectionType != kConnectionTypeSerial) {
-        Say("hint: check that the NetPC at " + choice.tcpAddress + ":" +
-            std::to_string(choice.tcpPort) + " is reachable");
+    if (latencyNoted_ || choice.connectionType != kConnectionTypeSerial) {
         return;
     }
     const std::string device =
         choice.serialDevice.empty() ? ResolveComPort(choice.serialPort) : choice.serialDevice;
-    struct stat info {};
-    if (device.empty() || stat(device.c_str(), &info) != 0) {
-        Say("hint: there is no serial device " + (device.empty() ? "for this port" : device));
-    } else if (access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
-        Say("hint: you may not open " + device +
-            "; add your user to the dialout group (sudo usermod -aG dialout $USER) and log in "
-            "again");
+    const int milliseconds = LatencyTimerMs(device);
+    if (milliseconds <= 1) {
+        return;
     }
+    latencyNoted_ = true;
+    SerialPortDetails details;
+    ReadSerialPortDetails(device, details);
+    const std::string tty = details.realDevice.substr(details.realDevice.find_last_of('/') + 1);
+    const std::string text = FormatString(CliTextFormat(CliText::LatencyNote, language_),
+                                          {device, int64_t{milliseconds}, tty});
+    Info(text);
+    Warning("LATENCY_TIMER", 0, text);
+    warnings_.pop_back();  // a note about speed, not a warning of the version checks
+}
+
+void CliSession::ShowWait(int64_t kind, int64_t maxMs) {
+    if (kind == WAIT_NONE) {
+        events_.Emit("wait", {{"kind", 0}});
+        return;
+    }
+    const int64_t seconds = (maxMs + 999) / 1000;
+    const std::string text = WaitText(kind, language_, seconds);
+    if (progress_) {
+        progress_->Hide();
+    }
+    Info(text);
+    events_.Emit("wait", {{"kind", kind}, {"text", text}, {"maxMs", maxMs}});
 }
 
 std::string CliSession::StageLabel(int stage) const {
@@ -146,6 +331,16 @@ int64_t CliSession::StageBlocks(int stage) const {
     return error ? 0 : static_cast<int64_t>(BlockCount(size));
 }
 
+void CliSession::AddFilesJson() {
+    const UpdateProcedure& p = *procedure_;
+    const auto pathOrNull = [](const std::string& path) {
+        return path.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(path);
+    };
+    json_.Add("coderFile", pathOrNull(p.m_coderFile));
+    json_.Add("samplesFile", pathOrNull(p.m_samplesFile));
+    json_.Add("dspFile", pathOrNull(p.m_dspFile));
+}
+
 void CliSession::AddIdentifyJson() {
     const UpdateProcedure& p = *procedure_;
     json_.Add("outcome", static_cast<int64_t>(outcome_));
@@ -154,6 +349,7 @@ void CliSession::AddIdentifyJson() {
     json_.Add("currentVersion", p.m_currentVersion);
     json_.Add("biosVersion", p.m_biosVersion);
     json_.Add("versionToFlash", p.m_versionToFlash);
+    AddFilesJson();
     json_.Add("baudRate", static_cast<int64_t>(p.m_baudRate));
     json_.Add("biosRunning", p.m_biosRunning);
     json_.Add("transferMode", static_cast<int64_t>(p.m_transferMode));
@@ -162,13 +358,117 @@ void CliSession::AddIdentifyJson() {
     json_.Add("detail", verdict_.detail.text);
 }
 
+bool CliSession::ChooseFiles(int& status) {
+    UpdateProcedure& p = *procedure_;
+    const bool updating = options_.command == CliOptions::Command::Update;
+    const auto coderOnly = [this, updating] {
+        const std::string text = LoadText(208, language_);
+        if (!updating) {
+            Info(text.substr(0, text.find('\n')));
+            Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
+            return true;
+        }
+        const bool go = Confirm(text);
+        if (go) {
+            Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
+        }
+        return go;
+    };
+
+    if (!options_.coderFile.empty()) {
+        // Files named one by one, e.g. from a download folder that holds other files too.
+        struct stat info {};
+        std::string problem;
+        if (stat(options_.coderFile.c_str(), &info) != 0) {
+            problem = std::strerror(errno);
+        } else if (!S_ISREG(info.st_mode)) {
+            problem = "not a regular file";
+        }
+        if (!problem.empty()) {
+            coderFileMissing_ = true;
+            Problem(LoadText(207, language_));
+            Problem(FormatString(CliTextFormat(CliText::NoCoderFile, language_),
+                                 {options_.coderFile, problem}));
+            status = kExitNoFirmware;
+            return false;
+        }
+        p.m_coderFile = options_.coderFile;
+        p.m_samplesFile = options_.samplesFile;
+        p.m_dspFile = options_.dspFile;
+        p.m_versionToFlash = VersionToFlashText(options_.coderFile);
+        if (p.m_dspFile.empty() && !coderOnly()) {
+            status = kExitConfirmationNeeded;
+            return false;
+        }
+        return true;
+    }
+
+    std::string folder = options_.firmwareDirectory;
+    if (folder.empty()) {
+        // An installed program has no firmware beside it: then the working directory counts.
+        folder =
+            HoldsCoderFirmware(GetProgramDirectory()) ? GetProgramDirectory() : WorkingDirectory();
+    }
+    p.SetFirmwareDirectory(folder);
+    CliQuestions questions(
+        [this] {
+            coderFileMissing_ = true;
+            Problem(LoadText(207, language_));
+        },
+        coderOnly);
+    if (!p.DiscoverFirmwareFiles(questions)) {
+        if (coderFileMissing_) {
+            Problem("hint: put the firmware files (*.img, *.smp, *.dsp) into " + folder +
+                    ", or name them with --firmware-dir DIR or --coder FILE");
+        }
+        status = coderFileMissing_ ? kExitNoFirmware : kExitConfirmationNeeded;
+        return false;
+    }
+    return true;
+}
+
+bool CliSession::OpenLog(int& status) {
+    UpdateProcedure& p = *procedure_;
+    const bool named = !options_.logPath.empty();
+    const std::string folder = !options_.coderFile.empty()           ? FolderOf(options_.coderFile)
+                               : !options_.firmwareDirectory.empty() ? options_.firmwareDirectory
+                                                                     : FolderOf(p.m_coderFile);
+    const std::string path = named ? options_.logPath : ChooseLogPath(folder);
+    p.SetLogPath(path);
+    if (!path.empty() && p.OpenLogFile()) {
+        Info(FormatString(CliTextFormat(CliText::LogAt, language_), {p.LogPath()}));
+        events_.Emit("log", {{"path", p.LogPath()}});
+        json_.Add("logPath", p.LogPath());
+        return true;
+    }
+    if (named) {
+        // Named by the user: a log that cannot be written is an error now, not after the run.
+        std::FILE* probe = std::fopen(path.c_str(), "a");
+        const std::string reason = probe == nullptr ? std::strerror(errno) : "cannot be opened";
+        if (probe != nullptr) {
+            std::fclose(probe);
+        }
+        Problem(FormatString(CliTextFormat(CliText::CannotWriteLog, language_), {path, reason}));
+        status = kExitCannotCreate;
+        return false;
+    }
+    std::fprintf(stderr, "%s\n", CliTextFormat(CliText::NoLog, language_).c_str());
+    std::fflush(stderr);
+    events_.Emit("log", {{"path", nullptr}});
+    json_.AddNull("logPath");
+    return true;
+}
+
 int CliSession::Identify() {
     procedure_->StartIdentification();
-    Say(LoadText(201, language_));
+    Status(LoadText(201, language_));
     for (;;) {
         const Event event = NextEvent();
+        if (HandleCommonEvent(event)) {
+            continue;
+        }
         if (event.message == kDirectStatus) {
-            Say(LoadText(static_cast<int>(event.wParam), language_));
+            Status(LoadText(static_cast<int>(event.wParam), language_));
         } else if (event.message == WM_UPD_IDENTIFIED) {
             outcome_ = static_cast<int32_t>(event.wParam);
             break;
@@ -176,6 +476,7 @@ int CliSession::Identify() {
     }
     procedure_->WaitForWorker();
     DrainFrameLog();
+    identified_ = true;
 
     const UpdateProcedure& p = *procedure_;
     verdict_ = DecideIdentification(outcome_, p.StateForChecks(), language_);
@@ -186,66 +487,171 @@ int CliSession::Identify() {
             verdict_.status.text.replace(at, 4, options_.choice.serialDevice);
         }
     }
+    if (verdict_.detail.text == LoadText(210, language_)) {
+        verdict_.detail.text = CliTextFormat(CliText::RestartWithUpdate, language_);
+    }
 
+    const bool failed = !verdict_.mayGoOn;
+    const auto show = [&](const std::string& text) { failed ? Problem(text) : Info(text); };
     if (verdict_.status.changed) {
-        Say(verdict_.status.text);
+        // With -q the status is identify's final line.
+        if (options_.command == CliOptions::Command::Identify) {
+            Problem(verdict_.status.text);
+        } else {
+            show(verdict_.status.text);
+        }
     }
     if (verdict_.detail.changed && !verdict_.detail.text.empty()) {
-        Say(verdict_.detail.text);
+        show(verdict_.detail.text);
     }
     if (verdict_.hint.changed) {
-        Say(verdict_.hint.text);
+        show(verdict_.hint.text);
     }
     if (verdict_.showVersions) {
-        Say(std::string(PageLabelText(PageLabel::CurrentVersion, language_)) + " " +
-            p.m_currentVersion);
-        Say(std::string(PageLabelText(PageLabel::VersionToFlash, language_)) + " " +
-            p.m_versionToFlash);
+        Info(std::string(PageLabelText(PageLabel::CurrentVersion, language_)) + " " +
+             p.m_currentVersion);
+        Info(std::string(PageLabelText(PageLabel::VersionToFlash, language_)) + " " +
+             p.m_versionToFlash);
     }
     if (verdict_.warning == UPD_BIOS_VERSION_UNKNOWN) {
-        warnings_.push_back("BIOS_VERSION_UNKNOWN");
+        Warning("BIOS_VERSION_UNKNOWN", UPD_BIOS_VERSION_UNKNOWN, verdict_.detail.text);
     }
     if (verdict_.mainPortDiffers) {
-        warnings_.push_back("NOT_MAIN_PORT");
+        Warning("NOT_MAIN_PORT", 223, verdict_.detail.text);
     }
     if (outcome_ == UPD_NO_BAUD_RATE || outcome_ == UPD_CONNECT_FAILED) {
-        ExplainConnectFailure();
+        ExplainOpenFailure();
+    } else {
+        NoteLatencyTimer();
+    }
+    events_.Emit("identified", {{"outcome", outcome_},
+                                {"currentVersion", p.m_currentVersion},
+                                {"biosVersion", p.m_biosVersion},
+                                {"versionToFlash", p.m_versionToFlash},
+                                {"mayUpdate", verdict_.mayGoOn},
+                                {"warnings", warnings_}});
+    if (interruptRequested_) {
+        return kExitInterrupted;
     }
     return verdict_.mayGoOn ? 0 : verdict_.stopCode;
+}
+
+int CliSession::DryRun() {
+    // What update would do with these files, and whether it would refuse one before sending.
+    const UpdateProcedure& p = *procedure_;
+    struct Stage {
+        const std::string& path;
+        uint16_t segment;
+        int32_t refusal;
+    };
+    const Stage stages[] = {
+        {p.m_coderFile, kCoderFirmwareSegment, UPD_CODER_FILE_OPEN_FAILED},
+        {p.m_samplesFile, kDspSamplesSegment, UPD_SAMPLES_FILE_OPEN_FAILED},
+        {p.m_dspFile, kDspFirmwareSegment, UPD_DSP_FILE_OPEN_FAILED},
+    };
+    const int regions = p.m_dspFile.empty() ? 2 : 3;
+    std::string regionText = "0, 1";
+    nlohmann::ordered_json erase = {0, 1};
+    if (regions == 3) {
+        regionText += ", 2";
+        erase.push_back(2);
+    }
+    Info(FormatString(CliTextFormat(CliText::WouldErase, language_), {regionText}));
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    int32_t refusal = 0;
+    int stageNumber = 0;
+    for (const Stage& stage : stages) {
+        if (stage.path.empty()) {
+            continue;
+        }
+        ++stageNumber;
+        uint64_t size = 0;
+        const std::string problem = FileProblem(stage.path, stage.segment, size);
+        char segment[8];
+        std::snprintf(segment, sizeof segment, "%04X", stage.segment);
+        const std::string label = StageLabel(stageNumber);
+        Info(FormatString(CliTextFormat(CliText::FileToFlash, language_),
+                          {label, stage.path, static_cast<int64_t>(size),
+                           static_cast<int64_t>(BlockCount(size)), std::string(segment)}));
+        nlohmann::ordered_json file = {
+            {"stage", stageNumber},
+            {"path", stage.path},
+            {"size", size},
+            {"blocks", BlockCount(size)},
+            {"segment", segment},
+            {"problem",
+             problem.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(problem)}};
+        files.push_back(file);
+        if (!problem.empty()) {
+            Problem(FormatString(CliTextFormat(CliText::FileCannotBeRead, language_),
+                                 {stage.path, problem}));
+            if (refusal == 0) {
+                refusal = stage.refusal;
+            }
+        }
+    }
+    json_.Add("plan", nlohmann::ordered_json{{"eraseRegions", erase}, {"files", files}});
+    if (refusal != 0) {
+        Problem(UpdateResultText(refusal, 0, language_));
+    }
+    return refusal;
 }
 
 int CliSession::Flash() {
     UpdateProcedure& p = *procedure_;
     const bool terminal = isatty(fileno(human_)) != 0;
-    ProgressDisplay progress(human_, terminal);
+    progress_ = std::make_unique<ProgressDisplay>(human_, terminal, !quiet_);
     int stage = 1;
     int32_t result = UPD_OK;
     int64_t lastBlockResult = ERR_OK;
+    auto lastProgressEvent = std::chrono::steady_clock::time_point{};
+    int lastPercent = -1;
 
     p.StartFlashing();
-    Say(LoadText(p.m_biosRunning ? 212 : 211, language_));
+    Status(LoadText(p.m_biosRunning ? 212 : 211, language_));
     for (bool finished = false; !finished;) {
         const Event event = NextEvent();
+        if (HandleCommonEvent(event)) {
+            continue;
+        }
         switch (event.message) {
             case WM_UPD_STATUS:
-                progress.Finish();
-                Say(LoadText(static_cast<int>(event.wParam), language_));
+                progress_->Finish();
+                Status(LoadText(static_cast<int>(event.wParam), language_));
                 break;
             case WM_UPD_STAGE:
-                progress.Finish();
+                progress_->Finish();
                 if (event.wParam >= 1 && event.wParam <= 3) {
                     stage = static_cast<int>(event.wParam);
-                    Say(StageLabel(stage));
+                    Info(StageLabel(stage));
+                    events_.Emit("stage", {{"stage", stage}, {"label", StageLabel(stage)}});
                 }
                 break;
             case WM_UPD_PROGRESS_RANGE:
-                progress.Start(StageLabel(stage), StageBlocks(stage));
+                progress_->Start(StageBlocks(stage));
+                lastPercent = -1;
                 break;
-            case WM_UPD_PROGRESS_STEP:
-                progress.Step();
+            case WM_UPD_PROGRESS_STEP: {
+                progress_->Step();
+                const auto now = std::chrono::steady_clock::now();
+                const bool last = progress_->Done() >= progress_->Total();
+                if (events_.Enabled() &&
+                    (last || (progress_->Percent() != lastPercent &&
+                              now - lastProgressEvent >= kProgressEventInterval))) {
+                    lastProgressEvent = now;
+                    lastPercent = progress_->Percent();
+                    events_.Emit("progress",
+                                 {{"stage", stage},
+                                  {"blocksDone", progress_->Done()},
+                                  {"blocksTotal", progress_->Total()},
+                                  {"percent", progress_->Percent()},
+                                  {"bytesPerSecond",
+                                   static_cast<int64_t>(progress_->BytesPerSecond() + 0.5)}});
+                }
                 break;
+            }
             case WM_UPD_FINISHED:
-                progress.Finish();
+                progress_->Finish();
                 result = static_cast<int32_t>(event.wParam);
                 lastBlockResult = event.lParam;
                 finished = true;
@@ -256,19 +662,35 @@ int CliSession::Flash() {
     }
     p.WaitForWorker();
     DrainFrameLog();
+    progress_.reset();
 
     std::string message;
+    bool versionMatches = false;
     if (result == UPD_OK) {
         p.WriteLog("Update finished successfully.");
         p.WriteLog("New firmware version:  " + p.m_currentVersion);
         message = LoadText(215, language_);
-        Say(message);
-        Say(std::string(PageLabelText(PageLabel::NewVersion, language_)) + p.m_currentVersion);
+        Problem(message);
+        Info(std::string(PageLabelText(PageLabel::NewVersion, language_)) + p.m_currentVersion);
+        const std::string expected = VersionOfFile(p.m_coderFile);
+        versionMatches = p.m_currentVersion == expected;
+        if (!versionMatches) {
+            const std::string text = FormatString(
+                CliTextFormat(CliText::VersionMismatch, language_), {p.m_currentVersion, expected});
+            Problem(text);
+            Warning("NEW_VERSION_DIFFERS", 0, text);
+            warnings_.pop_back();  // the warnings list is the version checks' before flashing
+        }
+    } else if (result == UPD_INTERRUPTED) {
+        message = p.InterruptionText(language_);
     } else {
         message = UpdateResultText(result, static_cast<int32_t>(lastBlockResult), language_);
-        Say(LoadText(214, language_));
-        Say(message);
-        Say("Log: " + p.LogPath());
+        Problem(LoadText(214, language_));
+        Problem(message);
+        if (result == UPD_CONNECT_FAILED || result == UPD_BIOS_CONNECT_FAILED ||
+            result == UPD_RECONNECT_FAILED) {
+            ExplainOpenFailure();
+        }
     }
     // A TCP connection kept open by the reconnection ends with the update.
     p.m_handler.Close(0);
@@ -276,8 +698,39 @@ int CliSession::Flash() {
     json_.Add("result", static_cast<int64_t>(result));
     json_.Add("lastBlockResult", lastBlockResult);
     json_.Add("newVersion", result == UPD_OK ? p.m_currentVersion : std::string());
+    json_.Add("newVersionMatches", result == UPD_OK && versionMatches);
     json_.Add("message", message);
+    if (result == UPD_INTERRUPTED) {
+        Problem(message);
+        return kExitInterrupted;
+    }
     return result;
+}
+
+int CliSession::Interrupted() {
+    std::string text = procedure_->InterruptionText(language_);
+    if (text.empty()) {
+        text = CliTextFormat(CliText::NothingChanged, language_);  // no flash sequence ran
+    }
+    Problem(text);
+    json_.Add("message", text);
+    return kExitInterrupted;
+}
+
+int CliSession::Finish(int status) {
+    // Support asks for the log after a failure: its place is the failure's last line.
+    if (status != 0 && status != kExitCannotCreate && procedure_->m_log.IsOpen()) {
+        Problem(FormatString(CliTextFormat(CliText::LogAt, language_), {procedure_->LogPath()}));
+    }
+    json_.Add("exitStatus", static_cast<int64_t>(status));
+    if (options_.json) {
+        std::printf("%s\n", json_.Text().c_str());
+        std::fflush(stdout);
+    }
+    if (events_.Enabled()) {
+        events_.Emit("result", json_.Object());
+    }
+    return status;
 }
 
 int CliSession::Run() {
@@ -286,7 +739,12 @@ int CliSession::Run() {
     strings.LoadFromResource(kStringTableId);
     strings.SetLanguage(LanguageCode(language_));
 
-    procedure_ = std::make_unique<UpdateProcedure>(*this);
+    if (options_.verbosity == CliOptions::Verbosity::Verbose) {
+        procedure_ = std::make_unique<EchoingProcedure>(
+            *this, [this](const std::string& line) { EchoFrame(line); });
+    } else {
+        procedure_ = std::make_unique<UpdateProcedure>(*this);
+    }
     procedure_->logWindow->SetWakeup([this] {
         {
             std::lock_guard<std::mutex> hold(mutex_);
@@ -295,55 +753,38 @@ int CliSession::Run() {
         wake_.notify_one();
     });
     procedure_->SetConnectionChoice(options_.choice);
-    if (!options_.firmwareDirectory.empty()) {
-        procedure_->SetFirmwareDirectory(options_.firmwareDirectory);
-    }
-    if (!options_.logPath.empty()) {
-        procedure_->SetLogPath(options_.logPath);
-    }
-
-    const bool updating = options_.command == CliOptions::Command::Update;
-    CliQuestions questions(
-        [this] {
-            coderFileMissing_ = true;
-            Say(LoadText(207, language_));
-        },
-        [this, updating] {
-            const std::string text = LoadText(208, language_);
-            if (!updating) {
-                Say(text.substr(0, text.find('\n')));
-                warnings_.push_back("DSP_FIRMWARE_MISSING");
-                return true;
-            }
-            const bool go = Confirm(text);
-            if (go) {
-                warnings_.push_back("DSP_FIRMWARE_MISSING");
-            }
-            return go;
-        });
+    interrupts_ = std::make_unique<InterruptWatch>([this] { Post(kInterruptRequest, 0, 0); });
+    interrupts_->SetLastWords(CliTextFormat(CliText::EndedAtOnce, language_));
 
     int status = 0;
-    if (!procedure_->DiscoverFirmwareFiles(questions)) {
-        status = coderFileMissing_ ? kExitNoFirmware : kExitConfirmationNeeded;
-    } else {
-        status = Identify();
-        AddIdentifyJson();  // as found before any flashing
-        if (updating && status == 0) {
-            const bool warned =
-                verdict_.warning == UPD_BIOS_VERSION_UNKNOWN || verdict_.mainPortDiffers;
-            if (warned && !Confirm(LoadText(verdict_.mainPortDiffers ? 223 : 221, language_))) {
-                status = kExitConfirmationNeeded;
-            } else {
-                status = Flash();
-            }
+    if (!ChooseFiles(status) || !OpenLog(status)) {
+        if (interrupts_->Interrupted()) {
+            return Finish(Interrupted());
         }
+        return Finish(status);
     }
-    if (options_.json) {
-        if (status == kExitNoFirmware || status == kExitConfirmationNeeded) {
-            json_.Add("exitStatus", static_cast<int64_t>(status));
-        }
-        std::printf("%s\n", json_.Text().c_str());
-        std::fflush(stdout);
+    if (interrupts_->Interrupted()) {
+        return Finish(Interrupted());
     }
-    return status;
+
+    status = Identify();
+    AddIdentifyJson();  // as found before any flashing
+    if (status == kExitInterrupted) {
+        return Finish(Interrupted());
+    }
+    if (options_.command == CliOptions::Command::Identify) {
+        // The plan only where update would get to it.
+        return Finish(status != 0 ? status : DryRun());
+    }
+    if (status != 0) {
+        return Finish(status);
+    }
+    const bool warned = verdict_.warning == UPD_BIOS_VERSION_UNKNOWN || verdict_.mainPortDiffers;
+    if (warned && !Confirm(LoadText(verdict_.mainPortDiffers ? 223 : 221, language_))) {
+        return Finish(interrupts_->Interrupted() ? Interrupted() : kExitConfirmationNeeded);
+    }
+    if (interrupts_->Interrupted()) {
+        return Finish(Interrupted());
+    }
+    return Finish(Flash());
 }

@@ -7,28 +7,40 @@
 #include "update/ConnectionChoice.h"
 #include "update/ProcedureTexts.h"
 
-// Exit statuses of the command line beyond the procedure's own codes.
+// Exit statuses of the command line beyond the procedure's own codes (sysexits.h where one
+// fits, 130 as a shell reports SIGINT).
 constexpr int kExitUsage = 64;
 constexpr int kExitNoFirmware = 66;
+constexpr int kExitUnavailable = 69;
+constexpr int kExitCannotCreate = 73;
 constexpr int kExitConfirmationNeeded = 75;
+constexpr int kExitInterrupted = 130;
 
 struct CliOptions {
-    enum class Command { Identify, Update, Help };
+    enum class Command { Identify, Update, ListPorts, Help, Version };
+    enum class Verbosity { Quiet, Normal, Verbose };
     Command command = Command::Help;
     ConnectionChoice choice;
-    std::string firmwareDirectory;  // empty: the program directory
-    std::string logPath;            // empty: TarvelinLog.txt in the program directory
+    std::string firmwareDirectory;  // ends in '/'; empty: the default folder
+    std::string coderFile;          // with --coder: the files named one by one
+    std::string samplesFile;
+    std::string dspFile;
+    std::string logPath;  // empty: TarvelinLog.txt beside the firmware files
     std::optional<Language> language;
     bool json = false;
+    bool events = false;
     bool yes = false;
+    Verbosity verbosity = Verbosity::Normal;
 };
 
 struct ParsedCommandLine {
     bool ok = false;
-    std::string error;  // names the problem when !ok
+    std::string error;   // one line naming the problem when !ok
+    std::string output;  // Help and Version: the text to print
     CliOptions options;
 };
 
+// Never throws: every refusal is a ParsedCommandLine with ok false.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // "7", "COM7" (any case) or a device path.
@@ -36,4 +48,10 @@ bool ParseSerialPort(const std::string& text, ConnectionChoice& choice, std::str
 // "HOST:PORT" with an IPv4 address or a host name and a port from 1 to 65535.
 bool ParseTcpTarget(const std::string& text, ConnectionChoice& choice, std::string& error);
 
+// The project version, as CMake knows it.
+std::string ProgramVersion();
+
+// The top-level --help text, with the exit statuses.
 std::string UsageText();
+// The exit-status table that --help and the README show.
+std::string ExitStatusText();

@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libboost-dev
   libtinyxml-dev
+  libcli11-dev nlohmann-json3-dev help2man bash-completion
   qt6-base-dev libgl-dev xvfb xauth
 )
 

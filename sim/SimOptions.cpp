@@ -28,9 +28,10 @@ bool ParseDouble(const std::string& text, double& value) {
     return used == text.size() && std::isfinite(value);
 }
 
+// Bytes above 0x7F pass: a coder may answer any bytes, and the updater must cope with them.
 bool Printable(const std::string& text) {
     for (unsigned char c : text) {
-        if (c < 0x20 || c > 0x7E) {
+        if (c < 0x20 || c == 0x7F) {
             return false;
         }
     }

@@ -8,8 +8,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -48,15 +51,50 @@ bool IsLegacyPortWithoutUart(int fd, const std::string& path) {
     return ioctl(fd, TIOCGSERIAL, &info) != 0 || info.type == PORT_UNKNOWN;
 }
 
-bool IsUsableSerialPort(const std::string& path) {
+std::string RealPath(const std::string& path) {
+    char target[PATH_MAX];
+    return realpath(path.c_str(), target) != nullptr ? target : std::string();
+}
+
+std::string BaseName(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+// The first line of a sysfs attribute, empty when it cannot be read.
+std::string ReadAttribute(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) {
+        line.pop_back();
+    }
+    return line;
+}
+
+enum class PortKind { NotAPort, Usable, Refused };
+
+// Opens the port the way the transport does, without keeping it. A refused open counts as a
+// port only for a character device, and a legacy ttyS only when sysfs knows a UART for it.
+PortKind ProbePort(const std::string& path, int& openError) {
+    openError = 0;
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        openError = errno;
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+            return PortKind::NotAPort;
+        }
+        const std::string name = BaseName(RealPath(path));
+        if (name.rfind("ttyS", 0) == 0 &&
+            ReadAttribute("/sys/class/tty/" + name + "/type") == "0") {
+            return PortKind::NotAPort;
+        }
+        return PortKind::Refused;
     }
     termios settings{};
     const bool usable = tcgetattr(fd, &settings) == 0 && !IsLegacyPortWithoutUart(fd, path);
     close(fd);
-    return usable;
+    return usable ? PortKind::Usable : PortKind::NotAPort;
 }
 
 }  // namespace
@@ -65,6 +103,9 @@ std::string PortsFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     // XDG_CONFIG_HOME counts only when absolute.
     std::string base = config != nullptr && config[0] == '/' ? config : HomeFolder() + "/.config";
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();  // "/home/me/.config/" names the same folder: no "//" in the paths
+    }
     return base + "/Orvane/ports/";
 }
 
@@ -79,13 +120,94 @@ std::string ResolveComPort(int number) {
     return BuiltInDevice(number);
 }
 
-std::vector<int> ListSerialPorts() {
-    std::vector<int> ports;
+namespace {
+
+// The walk both lists share; `describe` is false for the wizard, which needs only the numbers.
+std::vector<SerialPortDetails> WalkPorts(bool describe) {
+    std::vector<SerialPortDetails> ports;
     for (int number = kFirstComPort; number <= kLastComPort; ++number) {
-        const std::string device = ResolveComPort(number);
-        if (!device.empty() && IsUsableSerialPort(device)) {
-            ports.push_back(number);
+        SerialPortDetails port;
+        port.comNumber = number;
+        port.device = ResolveComPort(number);
+        if (port.device.empty()) {
+            continue;
         }
+        const PortKind kind = ProbePort(port.device, port.openError);
+        if (kind == PortKind::NotAPort) {
+            continue;
+        }
+        port.usable = kind == PortKind::Usable;
+        if (describe) {
+            ReadSerialPortDetails(port.device, port);
+        }
+        ports.push_back(std::move(port));
     }
     return ports;
+}
+
+}  // namespace
+
+std::vector<int> ListSerialPorts() {
+    std::vector<int> numbers;
+    for (const SerialPortDetails& port : WalkPorts(false)) {
+        if (port.usable) {
+            numbers.push_back(port.comNumber);
+        }
+    }
+    return numbers;
+}
+
+std::vector<SerialPortDetails> ListSerialPortDetails() {
+    return WalkPorts(true);
+}
+
+void ReadSerialPortDetails(const std::string& devicePath, SerialPortDetails& details,
+                           const std::string& sysRoot, const std::string& byIdFolder) {
+    details.realDevice = RealPath(devicePath);
+    if (details.realDevice.empty()) {
+        return;
+    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(byIdFolder, error)) {
+        if (RealPath(entry.path().string()) == details.realDevice) {
+            details.byId = entry.path().string();
+            break;
+        }
+    }
+    const std::string name = BaseName(details.realDevice);
+    const std::string device = RealPath(sysRoot + "/class/tty/" + name + "/device");
+    if (device.empty()) {
+        return;
+    }
+    details.latencyTimerMs = LatencyTimerMs(devicePath, sysRoot);
+    // The USB device is the nearest parent with vendor and product ids (the tty hangs below
+    // an interface, and for usb-serial below the port of that interface).
+    for (std::filesystem::path at = device; at.has_relative_path() && at != at.root_path();
+         at = at.parent_path()) {
+        const std::string folder = at.string() + "/";
+        const std::string vendor = ReadAttribute(folder + "idVendor");
+        if (vendor.empty()) {
+            continue;
+        }
+        details.usbVendorId = vendor;
+        details.usbProductId = ReadAttribute(folder + "idProduct");
+        details.manufacturer = ReadAttribute(folder + "manufacturer");
+        details.product = ReadAttribute(folder + "product");
+        details.serialNumber = ReadAttribute(folder + "serial");
+        return;
+    }
+}
+
+int LatencyTimerMs(const std::string& devicePath, const std::string& sysRoot) {
+    const std::string real = RealPath(devicePath);
+    if (real.empty()) {
+        return -1;
+    }
+    const std::string text =
+        ReadAttribute(sysRoot + "/class/tty/" + BaseName(real) + "/device/latency_timer");
+    if (text.empty() || text.size() > 6 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return -1;
+    }
+    return std::stoi(text);
 }

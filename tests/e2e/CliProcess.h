@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,12 +21,23 @@
 // standard output and standard error go to files that are read after it ended.
 class CliProcess {
 public:
-    explicit CliProcess(std::vector<std::string> args, std::vector<std::string> env = {}) {
+    // `asUser` > 0 runs it with that uid and gid and no groups (through setpriv), for the
+    // checks that root would pass.
+    explicit CliProcess(std::vector<std::string> args, std::vector<std::string> env = {},
+                        int asUser = 0) {
+        std::string program = TARVELIN_CLI_PATH;
+        if (asUser > 0) {
+            const std::string id = std::to_string(asUser);
+            args.insert(args.begin(),
+                        {"--reuid=" + id, "--regid=" + id, "--clear-groups", "--", program});
+            program = "/usr/bin/setpriv";
+            chmod(dir_.Path().c_str(), 0777);
+        }
         const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
         const int out = open((dir_.Path() + "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
         const int err = open((dir_.Path() + "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
         if (in >= 0 && out >= 0 && err >= 0) {
-            pid_ = SpawnChild(TARVELIN_CLI_PATH, std::move(args), env, in, out, err);
+            pid_ = SpawnChild(program, std::move(args), env, in, out, err);
         }
         for (int fd : {in, out, err}) {
             if (fd >= 0) {
@@ -62,6 +76,33 @@ public:
         return status_;
     }
 
+    // Sends a signal while it runs (Ctrl-C is SIGINT).
+    void Signal(int number) const {
+        if (pid_ > 0 && status_ == kRunning) {
+            kill(pid_, number);
+        }
+    }
+    // Waits until standard output (or error) holds `part` (true) or the process ended or the
+    // bound passed.
+    bool WaitForOutput(const std::string& part,
+                       std::chrono::milliseconds bound = std::chrono::seconds(30),
+                       bool error = false) const {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        const auto holds = [&] { return (error ? Err() : Out()).find(part) != std::string::npos; };
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (holds()) {
+                return true;
+            }
+            siginfo_t info{};
+            if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                info.si_pid == pid_) {
+                return holds();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     std::string Out() const { return Read("out"); }
     std::string Err() const { return Read("err"); }
 
@@ -81,28 +122,26 @@ private:
     int status_ = kRunning;
 };
 
-// The raw value of `key` in the command line's one-line JSON object: a number, true/false, a
-// quoted string with its quotes, or an array; empty when the key is missing.
-inline std::string JsonField(const std::string& json, const std::string& key) {
-    const std::string name = "\"" + key + "\": ";
-    const size_t at = json.find(name);
-    if (at == std::string::npos) {
+// The last line of the command line's standard output that is a JSON object: the --json
+// object, or the "result" event of --events. Null when there is none.
+inline nlohmann::json LastJson(const std::string& out) {
+    std::istringstream lines(out);
+    nlohmann::json last;
+    for (std::string line; std::getline(lines, line);) {
+        nlohmann::json value = nlohmann::json::parse(line, nullptr, false);
+        if (value.is_object()) {
+            last = std::move(value);
+        }
+    }
+    return last;
+}
+
+// The value of `key` in that object as JSON text: a number, true/false, a quoted string with
+// its quotes, or an array; empty when the key is missing.
+inline std::string JsonField(const std::string& out, const std::string& key) {
+    const nlohmann::json object = LastJson(out);
+    if (!object.is_object() || !object.contains(key)) {
         return {};
     }
-    const size_t start = at + name.size();
-    size_t end = start;
-    if (json[start] == '"') {
-        for (end = start + 1; end < json.size() && json[end] != '"'; ++end) {
-            if (json[end] == '\\') {
-                ++end;
-            }
-        }
-        return json.substr(start, end + 1 - start);
-    }
-    if (json[start] == '[') {
-        end = json.find(']', start);
-        return end == std::string::npos ? std::string() : json.substr(start, end + 1 - start);
-    }
-    end = json.find_first_of(",}", start);
-    return json.substr(start, end - start);
+    return object[key].dump();
 }

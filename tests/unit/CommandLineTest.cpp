@@ -75,7 +75,17 @@ TEST(CommandLine, Commands) {
         {{"identify", "--serial"}, "needs a value"},
         {{"identify", "--serial", "1", "--lang", "fr"}, "language"},
         {{"identify", "--serial", "1", "--yes"}, "unknown option"},  // only update asks
-        {{"update", "--serial", "1", "--verbose"}, "unknown option"},
+        {{"update", "--serial", "1", "--frobnicate"}, "unknown option"},
+        {{"update", "--serial", "1", "stray"}, "unexpected argument"},
+        {{"identify", "--serial", "1", "--coder", "a.img", "--firmware-dir", "d"}, "not both"},
+        {{"identify", "--serial", "1", "--dsp", "a.dsp"}, "--coder"},
+        {{"identify", "--serial", "1", "--coder", "a.img", "--samples", "a.smp"}, "--dsp"},
+        {{"identify", "--serial", "1", "--json", "--events"}, "--json or --events"},
+        {{"identify", "--serial", "1", "-q", "-v"}, "-q or -v"},
+        {{"identify", "--serial", "1", "--serial", "2"}, "--serial"},
+        {{"identify", "--coder="}, "--coder needs a value"},
+        {{"list-ports", "--serial", "1"}, "unknown option"},
+        {{"--lang", "en", "identify"}, "unknown option"},
         {{"update", "--serial", "1", "--log", ""}, "--log"},
     };
     for (const Bad& b : bad) {
@@ -94,10 +104,10 @@ TEST(JsonWriter, EscapesAndKeepsOrder) {
     json.Add("warnings", std::vector<std::string>{"BIOS_VERSION_UNKNOWN", "NOT_MAIN_PORT"});
     json.Add("empty", std::vector<std::string>{});
     EXPECT_EQ(json.Text(),
-              "{\"status\": \"Verbindung zum Coder (h:1) hergestellt.\", "
-              "\"detail\": \"line one\\nsaid \\\"no\\\"\\\\\\t\\u0001\", \"outcome\": 20, "
-              "\"mayUpdate\": false, \"warnings\": [\"BIOS_VERSION_UNKNOWN\", \"NOT_MAIN_PORT\"], "
-              "\"empty\": []}");
+              "{\"status\":\"Verbindung zum Coder (h:1) hergestellt.\","
+              "\"detail\":\"line one\\nsaid \\\"no\\\"\\\\\\t\\u0001\",\"outcome\":20,"
+              "\"mayUpdate\":false,\"warnings\":[\"BIOS_VERSION_UNKNOWN\",\"NOT_MAIN_PORT\"],"
+              "\"empty\":[]}");
 }
 
 }  // namespace

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+#include "update/ProcedureTexts.h"
+
+// tarvelin-cli list-ports: every serial port in COM order with what tells it apart (device,
+// by-id name, USB ids and names) and what keeps it from being opened (permission, another
+// process holding it). The exit status.
+int ListPorts(bool json, Language language);

@@ -1,0 +1,145 @@
+// Every reason the command line can meet for a connection that does not open reaches the user
+// as one reason line and one hint line, in the language of --lang, and in the JSON object:
+// a missing device, a pseudo-terminal another process holds, a device node the user may not
+// open, a refused and an unresolvable TCP/IP target.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
+
+#include <functional>
+#include <memory>
+
+#include "CliHeldTerminal.h"
+#include "CliProcess.h"
+#include "FirmwareFolder.h"
+
+namespace {
+
+constexpr int kNobody = 65534;
+
+// A loopback port that refuses connections: bound, so nobody else takes it, but not listening.
+class RefusingPort {
+public:
+    RefusingPort() {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~RefusingPort() { close(fd_); }
+    uint16_t Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    uint16_t port_ = 0;
+};
+
+struct Setting {
+    std::vector<std::string> target;  // --serial X or --tcp X
+    int asUser = 0;
+    std::string mentions;  // a part of the reason
+};
+
+struct HintCase {
+    const char* name;
+    const char* kind;  // failureKind in the JSON
+    int status;
+    std::function<Setting(TempDirectory&)> set;
+};
+
+void PrintTo(const HintCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliHint : public testing::TestWithParam<HintCase> {};
+
+TEST_P(CliHint, ReasonAndHintInBothLanguages) {
+    const HintCase& c = GetParam();
+    FirmwareFolder files(3000, std::nullopt, 2000);
+    TempDirectory scratch;
+    // Readable for a run as another user; the log then goes to a folder anybody may write.
+    chmod(files.Path().c_str(), 0755);
+    chmod(scratch.Path().c_str(), 0777);
+    const Setting setting = c.set(scratch);
+    ASSERT_FALSE(setting.target.empty());
+
+    std::string hints[2];
+    for (const char* language : {"en", "de"}) {
+        std::vector<std::string> args{
+            "identify", "--firmware-dir", files.Path(), "--log", scratch.Path() + language + ".log",
+            "--lang",   language,         "--json"};
+        args.insert(args.begin() + 1, setting.target.begin(), setting.target.end());
+        CliProcess cli(args, {}, setting.asUser);
+        EXPECT_EQ(cli.Wait(), c.status) << cli.Err();
+        const nlohmann::json json = LastJson(cli.Out());
+        ASSERT_TRUE(json.is_object()) << cli.Out() << cli.Err();
+        EXPECT_EQ(json["failureKind"], c.kind) << json;
+        const std::string reason = json.value("reason", "");
+        const std::string hint = json.value("hint", "");
+        EXPECT_NE(reason.find(setting.mentions), std::string::npos) << reason;
+        EXPECT_FALSE(hint.empty());
+        // Both lines also reach the human reading standard error.
+        EXPECT_NE(cli.Err().find(reason), std::string::npos) << cli.Err();
+        EXPECT_NE(cli.Err().find("hint: " + hint), std::string::npos) << cli.Err();
+        hints[language[0] == 'd' ? 1 : 0] = hint;
+    }
+    EXPECT_NE(hints[0], hints[1]) << "the German hint is German";
+}
+
+// Shared across the cases below: the pseudo-terminals live until the test ends.
+std::vector<std::unique_ptr<HeldTerminal>> g_terminals;
+
+HeldTerminal& NewTerminal() {
+    g_terminals.push_back(std::make_unique<HeldTerminal>());
+    return *g_terminals.back();
+}
+
+RefusingPort& Refusing() {
+    static RefusingPort port;
+    return port;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, CliHint,
+    testing::Values(
+        HintCase{"MissingDevice", "noDevice", 1,
+                 [](TempDirectory& dir) {
+                     const std::string path = dir.Path() + "ttyUSB9";
+                     return Setting{{"--serial", path}, 0, path};
+                 }},
+        HintCase{"BusyTerminal", "busy", 1,
+                 [](TempDirectory&) {
+                     HeldTerminal& terminal = NewTerminal();
+                     EXPECT_TRUE(terminal.Lock());
+                     return Setting{{"--serial", terminal.Path()}, 0, std::to_string(getpid())};
+                 }},
+        HintCase{"ForbiddenNode", "permission", 1,
+                 [](TempDirectory&) {
+                     HeldTerminal& terminal = NewTerminal();
+                     chmod(terminal.Path().c_str(), 0);
+                     // Root may open anything: the run then goes as nobody.
+                     return Setting{{"--serial", terminal.Path()},
+                                    geteuid() == 0 ? kNobody : 0,
+                                    terminal.Path()};
+                 }},
+        HintCase{"RefusedTcp", "refused", 4,
+                 [](TempDirectory&) {
+                     const std::string target = "127.0.0.1:" + std::to_string(Refusing().Port());
+                     return Setting{{"--tcp", target}, 0, target};
+                 }},
+        HintCase{
+            "UnresolvableTcp", "hostNotFound", 4,
+            [](TempDirectory&) {
+                return Setting{{"--tcp", "nonexistent.invalid:4001"}, 0, "nonexistent.invalid"};
+            }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
