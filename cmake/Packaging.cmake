@@ -1,5 +1,5 @@
 # Installation and the two packages, made with CPack from the build folder:
-#   cpack -G DEB   tarvelin_VERSION_ARCH.deb: the programs in /usr/bin, desktop entry, icons,
+#   cpack -G DEB   tarvelin_VERSION-RELEASE_ARCH.deb: the programs in /usr/bin, desktop entry, icons,
 #                  manual pages, bash completion, README and copyright (component "system",
 #                  also what `cmake --install` installs)
 #   cpack -G TGZ   tarvelin-VERSION-portable-ARCH.tar.gz: one folder with the three programs and
