@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The sanitizer run: AddressSanitizer + UBSan with clang (fuzz targets included), then
-# ThreadSanitizer. The slow end-to-end label is left out here; the normal run has it. Extra
-# arguments go to both ctest runs (for example -R Name).
+# ThreadSanitizer. The slow end-to-end label is left out here; the normal run has it. Each fuzz
+# target runs briefly (200000 inputs or 20 s, see tests/fuzz/CMakeLists.txt);
+# scripts/fuzz-long.sh runs them for a million inputs. Extra arguments go to both ctest runs
+# (for example -R Name).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libboost-dev
   libtinyxml-dev
   libcli11-dev nlohmann-json3-dev help2man bash-completion
-  qt6-base-dev libgl-dev xvfb xauth
+  qt6-base-dev qt6-translations-l10n libgl-dev xvfb xauth
 )
 
 packages+=("$@")

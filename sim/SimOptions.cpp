@@ -60,7 +60,7 @@ std::string SimUsage() {
     return "usage: tarvelin-sim [--tcp PORT] [--serial [--link COMn] [--pace]] [options]\n"
            "  device:  --state firmware|bios  --version TEXT  --bios-version TEXT|none\n"
            "           --main-port N|none  --baud N  --transfer-mode 0|1  --old-netpc\n"
-           "  timing:  --time-scale F  --erase-ms N  --stay-in-bios  --slow-ms N\n"
+           "  timing:  --time-scale F  --erase-ms N  --stay-in-bios  --slow-ms N  --judge-ms N\n"
            "  faults:  --nack BLOCK:CODE[:TIMES]  --lose-ack BLOCK  --bad-crc BLOCK  --noise\n"
            "           --no-finish-ack  --drop-after BLOCK  --no-reconnect\n"
            "           --erase-nack REGION:CODE  --refuse-from CONNECTION\n"
@@ -88,8 +88,8 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
                    name == "--baud" || name == "--transfer-mode" || name == "--time-scale" ||
                    name == "--erase-ms" || name == "--nack" || name == "--lose-ack" ||
                    name == "--bad-crc" || name == "--drop-after" || name == "--slow-ms" ||
-                   name == "--dump" || name == "--dump-raw" || name == "--erase-nack" ||
-                   name == "--refuse-from";
+                   name == "--judge-ms" || name == "--dump" || name == "--dump-raw" ||
+                   name == "--erase-nack" || name == "--refuse-from";
         };
         if (needsValue() && !hasValue) {
             return fail("option " + name + " needs a value");
@@ -158,6 +158,11 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
             o.oldNetPc = true;
         } else if (name == "--pace") {
             o.pace = true;
+        } else if (name == "--judge-ms") {
+            if (!ParseInt(value(), 0, 10000, n)) {
+                return fail("--judge-ms: expected 0 to 10000, got '" + args[i] + "'");
+            }
+            o.judgeMs = static_cast<int32_t>(n);
         } else if (name == "--time-scale") {
             double f = 0;
             if (!ParseDouble(value(), f) || f < 0 || f > 100) {
@@ -249,8 +254,8 @@ SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {
     if (o.refuseFrom && !o.tcpPort) {
         return fail("--refuse-from needs --tcp");
     }
-    if (o.pace && !o.serial) {
-        return fail("--pace needs --serial");
+    if ((o.pace || o.judgeMs > 0) && !o.serial) {
+        return fail(std::string(o.pace ? "--pace" : "--judge-ms") + " needs --serial");
     }
     result.ok = true;
     return result;

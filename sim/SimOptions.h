@@ -29,6 +29,9 @@ struct SimOptions {
     uint8_t transferMode = 0;
     bool oldNetPc = false;
     bool pace = false;
+    // Serial: a frame is judged (its line rate read) this long after its bytes arrived, as a
+    // slow device or a USB adapter's FIFO would; 0 judges at once.
+    int32_t judgeMs = 0;
     double timeScale = 1.0;
     int32_t eraseMs = 300;
     bool stayInBios = false;

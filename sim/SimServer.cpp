@@ -262,15 +262,24 @@ void SimServer::ReadLine(Line& line, SimTime now) {
         return;
     }
     Bytes bytes(buffer, buffer + n);
-    if (line.kind == LinkKind::Serial && options_.pace) {
+    if (line.kind != LinkKind::Serial) {
+        Feed(line, bytes, now);
+        return;
+    }
+    SimTime due = now;
+    if (options_.pace) {
         const uint32_t baud = pty_.ClientBaud();
         if (baud > 0) {
             ptyInFree_ = std::max(now, ptyInFree_) + SimTime(n * 10'000'000 / baud);
-            events_.emplace(ptyInFree_, Event{Event::Kind::Input, line.id, std::move(bytes)});
-            return;
+            due = ptyInFree_;
         }
     }
-    Feed(line, bytes, now);
+    due += SimTime(int64_t{options_.judgeMs} * 1000);
+    if (due == now) {
+        Feed(line, bytes, now);
+        return;
+    }
+    events_.emplace(due, Event{Event::Kind::Input, line.id, std::move(bytes)});
 }
 
 void SimServer::Run() {

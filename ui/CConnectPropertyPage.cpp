@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -10,6 +11,8 @@
 
 #include "transport/SerialPorts.h"
 #include "ui/CMaskEdit.h"
+#include "ui/CXColorStatic.h"
+#include "ui/GuidanceTexts.h"
 #include "ui/Settings.h"
 #include "ui/TemplateTexts.h"
 
@@ -61,6 +64,10 @@ CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
     portEdit->setObjectName("connect1006");
     portEdit->setEnabled(false);
     portEdit->setMaximumWidth(addressEdit->fontMetrics().horizontalAdvance("0000000000") + 12);
+    portHint = new CXColorStatic(GuidanceString(GuidanceText::PortTooHigh, language));
+    portHint->setObjectName("connectPortHint");
+    portHint->SetTextColor(QColor(255, 0, 0));
+    portHint->hide();
 
     // Two columns as in the template: radios and indented labels left, fields from one edge.
     auto* grid = new QGridLayout(this);
@@ -73,7 +80,11 @@ CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
     grid->addWidget(addressLabel, 4, 1);
     grid->addWidget(addressEdit, 4, 2);
     grid->addWidget(portLabel, 5, 1);
-    grid->addWidget(portEdit, 5, 2, Qt::AlignLeft);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(portEdit);
+    portRow->addWidget(portHint);
+    portRow->addStretch(1);
+    grid->addLayout(portRow, 5, 2);
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(6, 1);
@@ -82,6 +93,7 @@ CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
     connect(tcpRadio, &QRadioButton::clicked, this, &CConnectPropertyPage::OnTcpClicked);
     connect(addressEdit, &QLineEdit::textChanged, this, &CConnectPropertyPage::ChoiceEdited);
     connect(portEdit, &QLineEdit::textChanged, this, &CConnectPropertyPage::ChoiceEdited);
+    connect(portEdit, &QLineEdit::textChanged, this, &CConnectPropertyPage::UpdatePortHint);
 
     QSettings settings = OpenSettings();
     settings.beginGroup(kSettingsGroup);
@@ -140,7 +152,12 @@ void CConnectPropertyPage::UpdateControls() {
     comPortList->setEnabled(serial);
     addressEdit->setEnabled(!serial);
     portEdit->setEnabled(!serial);
+    UpdatePortHint();
     emit ChoiceEdited();
+}
+
+void CConnectPropertyPage::UpdatePortHint() {
+    portHint->setVisible(connectionType != 0 && LeadingNumber(portEdit->text()) > kHighestTcpPort);
 }
 
 bool CConnectPropertyPage::NextAllowed() const {

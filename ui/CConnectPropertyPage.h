@@ -7,6 +7,7 @@
 
 class CMaskEdit;
 class CUpdaterPropertySheet;
+class CXColorStatic;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,7 @@ public:
     QLineEdit* addressEdit;     // 1005
     QLabel* portLabel;          // 1008
     CMaskEdit* portEdit;        // 1006
+    CXColorStatic* portHint;    // beside the port: why a port is refused
 
     int32_t connectionType = 0;
     int32_t serialPort = 1;
@@ -55,6 +57,7 @@ signals:
     void ChoiceEdited();
 
 private:
+    void UpdatePortHint();
     void OnSerialClicked();
     void OnTcpClicked();
 };

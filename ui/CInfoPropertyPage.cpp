@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "ui/CUpdaterPropertySheet.h"
+#include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
 #include "ui/TemplateTexts.h"
 #include "update/PageLabels.h"
@@ -29,6 +30,8 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
 
     status =
         Keep(new CXColorStatic(TemplateString(TemplateText::InfoConnecting, language)), "info1006");
+    waitLine = new CWaitLine(language);
+    waitLine->setObjectName("infoWait");
     detail = Keep(new CXColorStatic, "info1007");
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -44,9 +47,13 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
     hint->setMinimumHeight(hint->fontMetrics().lineSpacing() * 3);
     currentVersion = Keep(new CXColorStatic, "info1011");
     versionToFlash = Keep(new CXColorStatic, "info1012");
+    closeNote = Keep(new QLabel, "infoCloseNote");
+    closeNote->setWordWrap(true);
+    closeNote->hide();
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(status);
+    column->addWidget(waitLine);
     column->addWidget(detail);
     auto* versions = new QGridLayout;
     versions->addWidget(currentVersionLabel, 0, 0);
@@ -58,6 +65,7 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
     column->addSpacing(hint->fontMetrics().lineSpacing());
     column->addWidget(hint);
     column->addStretch(1);
+    column->addWidget(closeNote);
 }
 
 void CInfoPropertyPage::OnSetActive() {
@@ -78,5 +86,7 @@ void CInfoPropertyPage::OnSetActive() {
     }
     currentVersion->SetBold(true);
     versionToFlash->SetBold(true);
+    closeNote->hide();
+    waitLine->Stop();
     sheet->StartIdentification();
 }

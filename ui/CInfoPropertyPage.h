@@ -5,6 +5,7 @@
 #include "update/ProcedureTexts.h"
 
 class CUpdaterPropertySheet;
+class CWaitLine;
 class CXColorStatic;
 class QLabel;
 
@@ -20,12 +21,14 @@ public:
     CUpdaterPropertySheet* sheet = nullptr;
 
     CXColorStatic* status;          // 1006
+    CWaitLine* waitLine;            // under the status while the procedure waits
     CXColorStatic* detail;          // 1007
     QLabel* currentVersionLabel;    // 1008
     QLabel* versionToFlashLabel;    // 1009
     CXColorStatic* hint;            // 1010
     CXColorStatic* currentVersion;  // 1011
     CXColorStatic* versionToFlash;  // 1012
+    QLabel* closeNote;              // why a close request is refused while the worker runs
 
 private:
     QString instruction;

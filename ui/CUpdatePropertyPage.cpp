@@ -7,7 +7,9 @@
 #include <QVBoxLayout>
 
 #include "ui/CUpdaterPropertySheet.h"
+#include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
+#include "ui/GuidanceTexts.h"
 #include "ui/TemplateTexts.h"
 #include "update/PageLabels.h"
 
@@ -32,6 +34,8 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
 
     status = Keep(new CXColorStatic(TemplateString(TemplateText::UpdateStarting, language)),
                   "update1013");
+    waitLine = new CWaitLine(language);
+    waitLine->setObjectName("updateWait");
     detail = Keep(new QLabel, "update1017");
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -48,9 +52,16 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
     showLogButton =
         Keep(new QPushButton(TemplateString(TemplateText::ShowLogFile, language)), "update1014");
     showLogButton->setAutoDefault(false);
+    noLogNote = Keep(new QLabel(GuidanceString(GuidanceText::NoLogFile, language)), "updateNoLog");
+    noLogNote->setWordWrap(true);
+    noLogNote->hide();
+    closeNote = Keep(new QLabel, "updateCloseNote");
+    closeNote->setWordWrap(true);
+    closeNote->hide();
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(status);
+    column->addWidget(waitLine);
     column->addWidget(detail);
     auto* stages = new QHBoxLayout;
     stages->addWidget(stage1);
@@ -72,8 +83,10 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
     column->addStretch(1);
     auto* button = new QHBoxLayout;
     button->addWidget(showLogButton);
+    button->addWidget(noLogNote, 1);
     button->addStretch(1);
     column->addLayout(button);
+    column->addWidget(closeNote);
 
     connect(showLogButton, &QPushButton::clicked, this, [this] { sheet->ShowLogFile(); });
 }
@@ -96,6 +109,9 @@ void CUpdatePropertyPage::OnSetActive() {
     newVersion->hide();
     newVersion->SetBold(true);
     showLogButton->hide();
+    noLogNote->hide();
+    closeNote->hide();
+    waitLine->Stop();
     sheet->StartFlashing();
 }
 

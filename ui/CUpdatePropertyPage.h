@@ -5,6 +5,7 @@
 #include "update/ProcedureTexts.h"
 
 class CUpdaterPropertySheet;
+class CWaitLine;
 class CXColorStatic;
 class QLabel;
 class QProgressBar;
@@ -24,6 +25,7 @@ public:
     CUpdaterPropertySheet* sheet = nullptr;
 
     CXColorStatic* status;       // 1013
+    CWaitLine* waitLine;         // under the status while the procedure waits
     QLabel* detail;              // 1017
     CXColorStatic* stage1;       // 1010
     CXColorStatic* stage2;       // 1009
@@ -32,4 +34,6 @@ public:
     QLabel* newVersionLabel;     // 1018
     CXColorStatic* newVersion;   // 1019
     QPushButton* showLogButton;  // 1014
+    QLabel* noLogNote;           // in place of 1014 when no log could be written
+    QLabel* closeNote;           // why a close request is refused while the worker runs
 };

@@ -1,6 +1,8 @@
 #include "ui/CUpdaterPropertySheet.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -8,9 +10,15 @@
 #include <QUrl>
 
 #include "ui/CFileVersionInfo.h"
+#include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
+#include "ui/GuidanceTexts.h"
+#include "ui/Settings.h"
 #include "ui/TemplateTexts.h"
+#include "update/LogLocation.h"
+#include "update/OpenFailureTexts.h"
 #include "update/ProcedureVerdicts.h"
+#include "update/ProcedureWaits.h"
 #include "update/StringManager.h"
 #include "update/UpdateCodes.h"
 
@@ -36,8 +44,9 @@ public:
         QMessageBox::critical(parent_, Text(100, language_), Text(207, language_));
     }
     bool ConfirmCoderOnly() override {
-        return QMessageBox::warning(parent_, Text(100, language_), Text(208, language_),
-                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+        return QMessageBox::question(parent_, Text(100, language_), Text(208, language_),
+                                     QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Ok) == QMessageBox::Ok;
     }
 
 private:
@@ -60,6 +69,10 @@ CUpdaterPropertySheet::CUpdaterPropertySheet(QWidget* parent)
     });
     messageBoxQuestions = std::make_unique<MessageBoxQuestions>(this, language);
     discoveryQuestions = messageBoxQuestions.get();
+    urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    folderChooser = [this](const QString& title, const QString& start) {
+        return QFileDialog::getExistingDirectory(this, title, start);
+    };
 
     setPage(kConnectPage, m_connectPage);
     setPage(kInfoPage, m_infoPage);
@@ -102,9 +115,23 @@ bool CUpdaterPropertySheet::WorkerRunning() const {
 
 void CUpdaterPropertySheet::done(int result) {
     if (WorkerRunning()) {
+        ShowCloseRefused();
         return;
     }
     CWizard97PropertySheet::done(result);
+}
+
+void CUpdaterPropertySheet::ShowCloseRefused() {
+    // Said on the page, not in a box: a modal box would only be one more thing to close.
+    if (currentId() == kUpdatePage) {
+        m_updatePage->closeNote->setText(
+            GuidanceString(GuidanceText::CloseRefusedUpdating, language));
+        m_updatePage->closeNote->show();
+    } else if (currentId() == kInfoPage) {
+        m_infoPage->closeNote->setText(
+            GuidanceString(GuidanceText::CloseRefusedIdentifying, language));
+        m_infoPage->closeNote->show();
+    }
 }
 
 void CUpdaterPropertySheet::SetButtonStates(bool back, bool next, bool cancel) {
@@ -159,12 +186,42 @@ void CUpdaterPropertySheet::OnKickIdle() {
     }
     if (!discoveryDone && procedure->m_versionToFlash.empty()) {
         discoveryDone = true;
+        const QString folder = FirmwareFolder();
+        if (folder.isEmpty()) {
+            // No folder is no coder firmware.
+            discoveryQuestions->CoderFileMissing();
+            CWizard97PropertySheet::done(QDialog::Rejected);
+            return;
+        }
+        const std::string directory = QDir(folder).absolutePath().toStdString() + "/";
+        // The log follows: beside the files, or in the state folder when that is read-only.
+        procedure->SetFirmwareDirectory(directory);
         if (!procedure->DiscoverFirmwareFiles(*discoveryQuestions)) {
             CWizard97PropertySheet::done(QDialog::Rejected);
             return;
         }
     }
     SetButtonStates(false, m_connectPage->NextAllowed(), true);
+}
+
+QString CUpdaterPropertySheet::FirmwareFolder() {
+    if (!startFolder.isEmpty()) {
+        return startFolder;
+    }
+    const std::string& programDirectory = GetProgramDirectory();
+    if (!programDirectory.empty() && HoldsCoderFirmware(programDirectory)) {
+        return QString::fromStdString(programDirectory);
+    }
+    // An installed program has no firmware beside it: the user says where it is.
+    QSettings settings = OpenSettings();
+    settings.beginGroup(kSettingsGroup);
+    const QString last = settings.value(kFirmwareFolderValue, QDir::homePath()).toString();
+    const QString chosen =
+        folderChooser(GuidanceString(GuidanceText::ChooseFirmwareFolder, language), last);
+    if (!chosen.isEmpty()) {
+        settings.setValue(kFirmwareFolderValue, chosen);
+    }
+    return chosen;
 }
 
 // ------------------------------------------------------------------ called by the pages
@@ -197,7 +254,15 @@ void CUpdaterPropertySheet::StartFlashing() {
 }
 
 void CUpdaterPropertySheet::ShowLogFile() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(procedure->LogPath())));
+    const QString path = QString::fromStdString(procedure->LogPath());
+    if (path.isEmpty() || urlOpener(QUrl::fromLocalFile(path))) {
+        return;
+    }
+    // No viewer for text files on this desktop: the log is shown here instead of nowhere.
+    if (logWindow == nullptr) {
+        logWindow = new CLogWindow(language, this);
+    }
+    logWindow->ShowFile(path);
 }
 
 void CUpdaterPropertySheet::RestoreWizardButtons() {
@@ -241,6 +306,9 @@ void CUpdaterPropertySheet::Dispatch(uint32_t message, int64_t wParam, int64_t l
         case WM_UPD_FINISHED:
             OnUpdateFinished(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
             break;
+        case WM_UPD_WAIT:
+            OnWait(wParam, lParam);
+            break;
         default:
             break;
     }
@@ -254,6 +322,8 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
         DecideIdentification(outcome, procedure->StateForChecks(), language);
 
     CInfoPropertyPage& page = *m_infoPage;
+    page.closeNote->hide();
+    page.waitLine->Stop();
     if (verdict.status.changed) {
         SetStyled(page.status, QString::fromStdString(verdict.status.text),
                   verdict.status.errorStyle);
@@ -276,8 +346,41 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
         SetStyled(page.hint, QString::fromStdString(verdict.hint.text), verdict.hint.errorStyle);
         page.hint->show();
     }
+    if (outcome == UPD_NO_BAUD_RATE || outcome == UPD_CONNECT_FAILED) {
+        ShowOpenFailure();
+    }
     SetButtonStates(true, verdict.mayGoOn, true);
     update();
+}
+
+void CUpdaterPropertySheet::OnWait(int64_t kind, int64_t maxMs) {
+    CWaitLine* line = currentId() == kUpdatePage ? m_updatePage->waitLine
+                      : currentId() == kInfoPage ? m_infoPage->waitLine
+                                                 : nullptr;
+    if (line != nullptr) {
+        line->Wait(kind, maxMs);
+    }
+}
+
+void CUpdaterPropertySheet::ShowOpenFailure() {
+    // "Could not connect to Coder!" alone leaves the user guessing: the reason the system gave
+    // and what to do go below it, as the command line prints them.
+    const OpenFailure& failure = procedure->m_openFailure;
+    if (!failure.failed()) {
+        return;
+    }
+    QStringList lines;
+    if (!m_infoPage->detail->text().isEmpty()) {
+        lines.append(m_infoPage->detail->text());
+    }
+    for (const std::string& line :
+         {OpenFailureReason(failure, language), OpenFailureHint(failure, language)}) {
+        if (!line.empty()) {
+            lines.append(QString::fromStdString(line));
+        }
+    }
+    m_infoPage->detail->setText(lines.join('\n'));
+    m_infoPage->detail->show();
 }
 
 void CUpdaterPropertySheet::OnStatusText(int textNumber) {
@@ -330,12 +433,19 @@ void CUpdaterPropertySheet::OnProgressStep() {
 void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockResult) {
     procedure->WaitForWorker();
     CUpdatePropertyPage& page = *m_updatePage;
+    page.closeNote->hide();
+    page.waitLine->Stop();
     if (result != UPD_OK) {
         SetStyled(page.status, Text(214, language), true);
         page.detail->setText(
             QString::fromStdString(UpdateResultText(result, lastBlockResult, language)));
         page.detail->show();
-        page.showLogButton->show();
+        // Said in its place when no log could be written anywhere.
+        if (procedure->LogPath().empty()) {
+            page.noLogNote->show();
+        } else {
+            page.showLogButton->show();
+        }
     } else {
         procedure->WriteLog("Update finished successfully.");
         procedure->WriteLog("New firmware version:  " + procedure->m_currentVersion);

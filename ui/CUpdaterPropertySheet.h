@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QUrl>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "ui/CConnectPropertyPage.h"
 #include "ui/CInfoPropertyPage.h"
+#include "ui/CLogWindow.h"
 #include "ui/CUpdatePropertyPage.h"
 #include "ui/CWizard97PropertySheet.h"
 #include "update/FirmwareFiles.h"
@@ -15,7 +18,8 @@
 // report through the sink; their messages are queued into the Qt event loop in posting order
 // and handled here, on the GUI thread, where they become texts, colours, progress and
 // buttons. While a worker runs no wizard button works, and neither do the close box and
-// Escape: closing then would destroy the sheet under the worker.
+// Escape: closing then would destroy the sheet under the worker (and, while flashing, leave
+// the coder in its BIOS); the page then says why it stays open.
 class CUpdaterPropertySheet : public CWizard97PropertySheet, public ProcedureSink {
     Q_OBJECT
 public:
@@ -39,6 +43,19 @@ public:
     UpdateProcedure& Procedure() { return *procedure; }
     // The boxes the firmware discovery shows; tests put their own answers in.
     void SetDiscoveryQuestions(DiscoveryQuestions* questions) { discoveryQuestions = questions; }
+    // Opens the log in the desktop's viewer; false when the desktop cannot. Tests put their
+    // own in.
+    using UrlOpener = std::function<bool(const QUrl&)>;
+    void SetUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
+    // The folder of the firmware files given at start; without one the program directory is
+    // used when it holds a coder firmware, and otherwise the user chooses.
+    void SetFirmwareFolder(const QString& folder) { startFolder = folder; }
+    // Asks for a folder (title, where to start); empty when the user cancels. Tests put
+    // their own in.
+    using FolderChooser = std::function<QString(const QString& title, const QString& start)>;
+    void SetFolderChooser(FolderChooser chooser) { folderChooser = std::move(chooser); }
+    // The log inside the wizard, once the desktop could not open it; null before.
+    CLogWindow* LogWindow() const { return logWindow; }
 
     // The pages belong to the wizard, as its children.
     CConnectPropertyPage* m_connectPage;
@@ -64,9 +81,17 @@ private:
     void OnProgressStep();
     void OnUpdateFinished(int32_t result, int32_t lastBlockResult);
     bool WorkerRunning() const;
+    void ShowCloseRefused();
+    QString FirmwareFolder();
+    void OnWait(int64_t kind, int64_t maxMs);
+    void ShowOpenFailure();
 
     DiscoveryQuestions* discoveryQuestions = nullptr;
     std::unique_ptr<DiscoveryQuestions> messageBoxQuestions;
+    UrlOpener urlOpener;
+    FolderChooser folderChooser;
+    QString startFolder;
+    CLogWindow* logWindow = nullptr;
     bool kickIdlePending = false;
     bool discoveryDone = false;
     QString m_backText;

@@ -2,6 +2,9 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Byte-wise ASCII upper case: the bytes of multi-byte UTF-8 characters stay as they are.
@@ -16,6 +19,13 @@ std::string UpperKey(const std::string& name) {
 }
 
 }  // namespace
+
+std::vector<char> TinyXmlBuffer(std::string_view text) {
+    constexpr size_t kTerminatingZeros = 4;
+    std::vector<char> buffer(text.size() + kTerminatingZeros, '\0');
+    std::copy(text.begin(), text.end(), buffer.begin());
+    return buffer;
+}
 
 std::string Utf8ToAnsi(const char* text) {
     return text != nullptr ? std::string(text) : "";
@@ -124,14 +134,20 @@ void CNamedItem::LoadFromElement(const TiXmlElement* element) {
 }
 
 void CNamedItem::ParseXml(const char* text) {
-    Clear();
     if (text == nullptr) {
+        Clear();
         return;
     }
+    ParseXml(std::string_view(text, std::strlen(text)));
+}
+
+void CNamedItem::ParseXml(std::string_view text) {
+    Clear();
+    const std::vector<char> buffer = TinyXmlBuffer(text);
     // Texts keep their spaces and line breaks exactly as written.
     TiXmlBase::SetCondenseWhiteSpace(false);
     TiXmlDocument document;
-    document.Parse(text, nullptr, TIXML_ENCODING_UTF8);
+    document.Parse(buffer.data(), nullptr, TIXML_ENCODING_UTF8);
     const TiXmlElement* rootElement = document.RootElement();
     if (rootElement != nullptr) {
         name = rootElement->Value();

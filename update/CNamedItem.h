@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TiXmlElement;
@@ -34,9 +35,10 @@ public:
     void Merge(const CNamedItem& other);
 
     void LoadFromElement(const TiXmlElement* element);
-    // Parses a NUL-terminated UTF-8 document and loads its root element; parse errors leave
-    // the node as far as it was read (empty when there is no root element).
+    // Parses a UTF-8 document (up to its first zero byte) and loads its root element; parse
+    // errors leave the node as far as it was read (empty when there is no root element).
     void ParseXml(const char* text);
+    void ParseXml(std::string_view text);
 
     std::string value;
     std::string name = "root";
@@ -46,6 +48,11 @@ private:
     std::unique_ptr<std::map<std::string, std::unique_ptr<CNamedItem>>> children;
     std::unique_ptr<std::map<std::string, std::string>> attributes;
 };
+
+// The buffer to hand TinyXML for `text`: a copy followed by four zero bytes. TinyXML 2.6 skips
+// a UTF-8 character by the length its lead byte announces, even when the terminating zero lies
+// within it, and so reads up to three bytes past the end of a text that ends in a lead byte.
+std::vector<char> TinyXmlBuffer(std::string_view text);
 
 // The narrow encoding here is UTF-8, so the text passes unchanged; null gives "".
 std::string Utf8ToAnsi(const char* text);

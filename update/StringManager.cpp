@@ -1,6 +1,6 @@
 #include "update/StringManager.h"
 
-#include <vector>
+#include <string_view>
 
 #include "protocol/ResultCodes.h"
 #include "update/CZelkorTools.h"
@@ -36,11 +36,10 @@ bool StringManager::LoadFromResource(const std::string& name) {
     if (!FindStringResource(name, resource)) {
         return false;
     }
-    // The parser wants a terminated text; the resource's bytes need not be.
-    std::vector<char> text(resource.data, resource.data + resource.size);
-    text.push_back('\0');
+    // The resource's bytes need not be terminated: the parse copies them into its own buffer.
     CNamedItem document(nullptr);
-    document.ParseXml(text.data());
+    document.ParseXml(
+        std::string_view(reinterpret_cast<const char*>(resource.data), resource.size));
     const CNamedItem* table = document.FindChild("stringtable");
     if (table == nullptr) {
         return false;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "CliProcess.h"
 #include "FirmwareFolder.h"
@@ -87,6 +89,30 @@ TEST(CliIdentify, OldBiosIsBlockedWith23) {
     EXPECT_EQ(JsonField(cli.Out(), "biosVersion"), "\"2.09\"");
     EXPECT_EQ(JsonField(cli.Out(), "detail"),
               "\"BIOS version of the encoder is 2.09.\\nUpdate via TCP/IP not possible!\"");
+}
+
+// The coder answers through a NetPC that ignores the transfer-mode query: found, but the update
+// could never reach the BIOS, so neither identify nor update lets it go on.
+TEST(CliIdentify, OldNetPcWithAnAnsweringCoderIsBlockedWith19) {
+    FirmwareFolder files(5000, std::nullopt, 2000);
+    SimUnderTest device({"--tcp", "0", "--time-scale", "0", "--main-port", "0", "--old-netpc"});
+    ASSERT_TRUE(device.Ready());
+    for (const char* command : {"identify", "update"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> args = Identify(Tcp(device), files, files.Path() + "old.log");
+        args[0] = command;
+        if (args[0] == "update") {
+            args.push_back("--yes");
+        }
+        CliProcess cli(args);
+        EXPECT_EQ(cli.Wait(), 19) << cli.Err();
+        EXPECT_EQ(JsonField(cli.Out(), "outcome"), "20") << cli.Out();
+        EXPECT_EQ(JsonField(cli.Out(), "mayUpdate"), "false");
+        EXPECT_NE(JsonField(cli.Out(), "detail").find("NetPC"), std::string::npos);
+        std::ifstream log(files.Path() + "old.log");
+        const std::string text((std::istreambuf_iterator<char>(log)), {});
+        EXPECT_EQ(text.find(",52,53,EF,"), std::string::npos) << "the start command went out";
+    }
 }
 
 TEST(CliIdentify, NothingAnsweringExitsWithOutcome1) {

@@ -3,12 +3,17 @@
 // reached after the reboot, and an erase step that cannot open or whose command is refused.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
+
 #include "FirmwareFolder.h"
 #include "ProcedureHarness.h"
 #include "SimUnderTest.h"
 #include "update/ProcedureVerdicts.h"
 
 namespace {
+
+const std::string kWriteBlock = ",52,53,50,";
 
 const std::vector<std::string> kSerialBios{"--serial", "--state", "bios", "--time-scale", "0"};
 const std::vector<std::string> kTcpBios{"--tcp",           "0", "--state",      "bios",
@@ -152,6 +157,62 @@ TEST(FlashFaults, RefusedEraseCommandEndsTheUpdateWith8) {
     EXPECT_EQ(run.procedure->Pauses(), std::vector<uint32_t>{200});
     EXPECT_EQ(device.StopAndDump()[0],
               "region 0 start 0x80000 length 0 sha256 " + FirmwareFolder::Hash({}));
+}
+
+// A stop request, in each phase of the flash sequence, completes the exchange in progress and
+// names what it meant for the coder; a later run completes the update.
+TEST(FlashFaults, StopRequestsEndAtABoundaryAndALaterRunCompletes) {
+    FirmwareFolder files(5000, std::nullopt, std::nullopt);
+    SimUnderTest device({"--tcp", "0", "--time-scale", "0", "--main-port", "0"});
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(TcpChoice(device.Port()), files.Path());
+    UpdateProcedure& p = *run.procedure;
+    const auto stopOn = [&](uint32_t message, int64_t wParam, int nth) {
+        auto seen = std::make_shared<int>(0);
+        run.sink.onPost = [&p, message, wParam, nth, seen](uint32_t m, int64_t w) {
+            if (m == message && (wParam < 0 || w == wParam) && ++*seen == nth) {
+                p.RequestStop();
+            }
+        };
+    };
+    const std::string coder = "Coder_V02_16.img";
+
+    // In the pause after the start command: the coder now runs its BIOS.
+    ASSERT_EQ(run.Identify(), UPD_TCP_FIRMWARE);
+    stopOn(WM_UPD_WAIT, WAIT_RESTART, 1);
+    EXPECT_EQ(run.Flash().result, UPD_INTERRUPTED);
+    const std::string inBios = "Interrupted by the user at block 8000:0000 of " + coder +
+                               "; the Coder is running its BIOS: run the update again to "
+                               "complete it.";
+    EXPECT_EQ(run.LogLines().back(), inBios);
+    EXPECT_EQ(p.InterruptionText(Language::English), inBios);
+    EXPECT_EQ(run.CountFrameLines("-> ", kWriteBlock), 0u);
+
+    // While flashing: the tenth block is written whole, the eleventh never starts.
+    ASSERT_EQ(run.Identify(), UPD_TCP_BIOS);
+    stopOn(WM_UPD_PROGRESS_STEP, -1, 10);
+    EXPECT_EQ(run.Flash().result, UPD_INTERRUPTED);
+    EXPECT_EQ(run.CountFrameLines("-> ", kWriteBlock), 10u);
+    EXPECT_EQ(run.LogLines().back(),
+              "Interrupted by the user at block 8000:0280 of " + coder +
+                  "; the Coder is running its BIOS: run the update again to complete it.");
+    EXPECT_NE(p.InterruptionText(Language::German).find("8000:0280"), std::string::npos);
+
+    // After the finish command the firmware is written: the stop only ends the wait.
+    ASSERT_EQ(run.Identify(), UPD_TCP_BIOS);
+    stopOn(WM_UPD_WAIT, WAIT_RESTART, 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run.Flash().result, UPD_INTERRUPTED);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6))
+        << "the reboot pause did not end at the stop";
+    EXPECT_EQ(run.LogLines().back(),
+              "Interrupted by the user after the finish command; the new firmware is written "
+              "and the Coder restarts with it.");
+
+    run.sink.onPost = nullptr;
+    EXPECT_EQ(run.Identify(), UPD_TCP_FIRMWARE);
+    EXPECT_EQ(p.m_currentVersion, "2.16");
+    EXPECT_EQ(device.StopAndDump(), files.ExpectedDump());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // files. The procedure's pauses are real; only the simulated device is quick.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 
@@ -142,6 +143,35 @@ TEST(FlashSequence, SerialAllThreeFilesFromTheFirmware) {
     EXPECT_FALSE(run.procedure->m_biosRunning);
     EXPECT_EQ(device.StopAndDump(), files.ExpectedDump());
 }
+
+// A coder whose firmware runs at another rate than 9600, behind a line that judges each frame
+// 50 ms after its bytes arrived (as a slow device or an adapter's FIFO does): the start
+// command must still be at the coder's rate when it is judged, after the port was closed.
+class FlashAtLineRate : public testing::TestWithParam<int> {};
+
+TEST_P(FlashAtLineRate, SerialUpdateRestartsTheCoderAtItsOwnRate) {
+    FirmwareFolder files(3000, std::nullopt, std::nullopt);
+    SimUnderTest device({"--serial", "--baud", std::to_string(GetParam()), "--judge-ms", "50",
+                         "--time-scale", "0"});
+    ASSERT_TRUE(device.Ready());
+    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ASSERT_EQ(run.Identify(), UPD_SERIAL_FIRMWARE);
+    EXPECT_EQ(run.procedure->m_baudRate, GetParam());
+
+    const ProcedureHarness::Finished finished = run.Flash();
+    EXPECT_EQ(finished.result, UPD_OK);
+    EXPECT_EQ(run.procedure->m_currentVersion, "2.16");
+    EXPECT_EQ(run.procedure->m_baudRate, GetParam());
+    // The sign of life: each reboot pause and the reconnection are announced and ended.
+    const std::vector<std::vector<int64_t>> waits = run.FlashWaits();
+    EXPECT_EQ(waits.front(), (std::vector<int64_t>{WAIT_RESTART, 2000}));
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), std::vector<int64_t>{WAIT_RESTART, 6000}), 1);
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), std::vector<int64_t>{WAIT_NONE, 0}),
+              static_cast<long>(waits.size() / 2));
+    EXPECT_EQ(device.StopAndDump(), files.ExpectedDump());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, FlashAtLineRate, testing::Values(2400, 19200));
 
 // Three cases in one run: the BIOS already runs (no start command, no reboot pause), only a
 // coder firmware is there (regions 0 and 1, stage 1 alone), and after the finish the coder

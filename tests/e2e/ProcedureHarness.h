@@ -37,7 +37,12 @@ public:
             posts_.push_back(Posted{message, wParam, lParam, std::chrono::steady_clock::now()});
         }
         wake_.notify_all();
+        if (onPost) {
+            onPost(message, wParam);
+        }
     }
+    // Called on the worker's thread after each post; set before a worker starts.
+    std::function<void(uint32_t, int64_t)> onPost;
     void SetIdentifyStatus(int textNumber) override {
         std::lock_guard<std::mutex> hold(mutex_);
         statuses_.push_back(textNumber);

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,23 +52,32 @@ private slots:
             const char* host;
             const char* port;
             bool next;
+            bool portHint;  // a port too high says why Next stays disabled
         };
         const Case cases[] = {
-            {"", "4001", false},
-            {"127.0.0.1", "", false},
-            {"127.0.0.1", "0", false},
-            {"127.0.0.1", "65536", false},
-            {"127.0.0.1", "1", true},
-            {"localhost", "65535", true},
-            {"127.0.0.1", "99999999999999999999999", false},
+            {"", "4001", false, false},
+            {"127.0.0.1", "", false, false},
+            {"127.0.0.1", "0", false, false},
+            {"127.0.0.1", "65536", false, true},
+            {"127.0.0.1", "1", true, false},
+            {"localhost", "65535", true, false},
+            {"127.0.0.1", "99999999999999999999999", false, true},
         };
+        auto* hint = Find<QLabel>(&sheet, "connectPortHint");
         for (const Case& c : cases) {
             Find<QLineEdit>(&sheet, "connect1005")->setText(c.host);
             Find<QLineEdit>(&sheet, "connect1006")->setText(c.port);
             QVERIFY2(WaitUntil([&] { return next->isEnabled() == c.next; }, 2000),
                      qPrintable(QString("host '%1' port '%2': Next should be %3")
                                     .arg(c.host, c.port, c.next ? "enabled" : "disabled")));
+            QVERIFY2(hint->isVisible() == c.portHint, c.port);
         }
+        QCOMPARE(hint->text(), QString("Ports go up to 65535 only."));
+        // The hint belongs to the TCP port: gone with the serial choice.
+        Find<QRadioButton>(&sheet, "connect1002")->click();
+        QVERIFY(!hint->isVisible());
+        Find<QRadioButton>(&sheet, "connect1004")->click();
+        QVERIFY(hint->isVisible());
         QVERIFY(!Find<QPushButton>(&sheet, "wizardBack")->isEnabled());
         QVERIFY(Find<QPushButton>(&sheet, "wizardCancel")->isEnabled());
     }

@@ -1,13 +1,17 @@
 // With a German locale every page shows its German texts.
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include "GuiTestSupport.h"
+#include "ui/CTarvelin.h"
 #include "ui/CUpdaterPropertySheet.h"
 #include "ui/CXColorStatic.h"
+#include "ui/TemplateTexts.h"
 
 class GermanTest : public QObject {
     Q_OBJECT
@@ -58,6 +62,45 @@ private slots:
         QVERIFY(Find<CXColorStatic>(&sheet, "info1010")
                     ->text()
                     .startsWith(QString::fromUtf8("Drücken Sie \"Weiter >\"")));
+    }
+
+    // Box 208 asks a question, in German down to Qt's own buttons; Cancel ends the wizard.
+    void coderOnlyQuestionSpeaksGerman() {
+        FirmwareFolder folder(false, false);
+        CUpdaterPropertySheet sheet;
+        UseFolder(sheet, folder);
+        MessageBoxAnswerer answerer(QMessageBox::Cancel);
+        sheet.show();
+        QVERIFY2(WaitUntil([&] { return !sheet.isVisible(); }, 5000), "the wizard stays open");
+        QCOMPARE(answerer.seen, 1);
+        QCOMPARE(answerer.text, Text(208, Language::German));
+        QCOMPARE(answerer.icon, QMessageBox::Question);
+        answerer.buttons.sort();
+        QCOMPARE(answerer.buttons, QStringList({"Abbrechen", "OK"}));
+
+        // The same translation reaches the edit fields' context menu.
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList actions;
+        for (const QAction* action : menu->actions()) {
+            actions.append(action->text().remove('&').section('\t', 0, 0));
+        }
+        QVERIFY2(actions.contains(QString::fromUtf8("Einfügen")), qPrintable(actions.join('|')));
+    }
+
+    // The folder chooser's title and box 207 after Cancel, in German.
+    void folderChooserSpeaksGerman() {
+        QString title;
+        const auto sheet = CTarvelin::CreateSheet({});
+        sheet->SetFolderChooser([&](const QString& asked, const QString&) {
+            title = asked;
+            return QString();
+        });
+        MessageBoxAnswerer answerer(QMessageBox::Ok);
+        sheet->show();
+        QVERIFY2(WaitUntil([&] { return !sheet->isVisible(); }, 3000), "the wizard stays open");
+        QCOMPARE(title, QString::fromUtf8("Ordner mit den Firmwaredateien wählen"));
+        QCOMPARE(answerer.text, Text(207, Language::German));
     }
 };
 

@@ -1,5 +1,4 @@
 // Runs the wizard's QTest classes: one by name (one CTest test each), or all of them.
-#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "GuiTestSupport.h"
+#include "ui/CTarvelin.h"
 #include "update/CZelkorTools.h"
 
 std::map<std::string, GuiTestFactory>& GuiTests() {
@@ -19,7 +19,12 @@ int main(int argc, char** argv) {
     // Settings and the ports folder of this run live in a folder of its own.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    QApplication application(argc, argv);
+    // The program's own application object, with Qt's texts in the language of the run.
+    CTarvelin application(argc, argv);
+    if (!application.LoadQtTranslations(SystemLanguage())) {
+        std::fprintf(stderr, "Qt's translations are missing: run scripts/setup.sh\n");
+        return 2;
+    }
     CZelkorTools::GetInstance().Initialize(0);
 
     std::string only;

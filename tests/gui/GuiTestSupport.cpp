@@ -1,5 +1,7 @@
 #include "GuiTestSupport.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -8,6 +10,11 @@
 #include <QRadioButton>
 #include <QTest>
 #include <map>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "ui/CConnectPropertyPage.h"
 #include "ui/CMaskEdit.h"
@@ -43,6 +50,9 @@ SimProcess::SimProcess(const QStringList& arguments) {
         for (const QString& line : output_.split('\n')) {
             if (line.startsWith("tcp 127.0.0.1:")) {
                 tcpPort_ = line.mid(14).trimmed().toInt();
+            }
+            if (line.startsWith("serial ")) {
+                serialPath_ = line.mid(7).trimmed();
             }
             if (line.trimmed() == "ready") {
                 ready_ = true;
@@ -82,8 +92,23 @@ FirmwareFolder::FirmwareFolder(bool withDsp, bool withSamples, int coderBlocks) 
 }
 
 void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder) {
-    sheet.Procedure().SetFirmwareDirectory(folder.Path() + "/");
-    sheet.Procedure().SetLogPath(folder.LogPath());
+    // As `tarvelin FOLDER` does.
+    sheet.SetFirmwareFolder(QString::fromStdString(folder.Path()));
+}
+
+int FreeLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(fd);
+    return port;
 }
 
 void ChooseTcp(CUpdaterPropertySheet& sheet, int port) {
@@ -95,4 +120,28 @@ void ChooseTcp(CUpdaterPropertySheet& sheet, int port) {
     page->UpdateControls();
     page->addressEdit->setText(page->tcpAddress);
     page->portEdit->setText(QString::number(port));
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
+    connect(&timer_, &QTimer::timeout, this, &MessageBoxAnswerer::Look);
+    timer_.start(10);
+}
+
+void MessageBoxAnswerer::Look() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) {
+        return;
+    }
+    ++seen;
+    text = box->text();
+    icon = box->icon();
+    buttons.clear();
+    for (QAbstractButton* button : box->buttons()) {
+        buttons.append(button->text().remove('&'));
+    }
+    if (QAbstractButton* button = box->button(answer_)) {
+        button->click();
+    } else {
+        box->reject();
+    }
 }

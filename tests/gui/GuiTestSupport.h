@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -34,6 +36,8 @@ public:
     ~SimProcess();
     bool Ready() const { return ready_; }
     int TcpPort() const { return tcpPort_; }
+    // The pseudo-terminal it serves with --serial.
+    const QString& SerialPath() const { return serialPath_; }
     const QString& Output() const { return output_; }
 
 private:
@@ -41,6 +45,7 @@ private:
     QString output_;
     bool ready_ = false;
     int tcpPort_ = 0;
+    QString serialPath_;
 };
 
 // A folder with a coder image (carrying its version marker for the simulator), optionally
@@ -55,8 +60,28 @@ private:
     QTemporaryDir dir_;
 };
 
-// Points a sheet at a firmware folder and its log.
+// Points a sheet at a firmware folder; the log lies beside the files.
 void UseFolder(CUpdaterPropertySheet& sheet, const FirmwareFolder& folder);
+
+// A loopback TCP port nobody listens on (bound, then released).
+int FreeLoopbackPort();
 
 // Sets the Connect page to TCP/IP 127.0.0.1:port.
 void ChooseTcp(CUpdaterPropertySheet& sheet, int port);
+
+// Answers every message box the program shows, while it lives, with `answer`, and keeps what
+// the last one showed: its text, icon and button captions (mnemonics removed).
+class MessageBoxAnswerer : public QObject {
+    Q_OBJECT
+public:
+    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer);
+    int seen = 0;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+
+private:
+    void Look();
+    QMessageBox::StandardButton answer_;
+    QTimer timer_;
+};

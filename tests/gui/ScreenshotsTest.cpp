@@ -7,7 +7,9 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
+#include "ui/CLogWindow.h"
 #include "ui/CUpdaterPropertySheet.h"
+#include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
 
 class ScreenshotsTest : public QObject {
@@ -45,12 +47,23 @@ private slots:
         QVERIFY(Save(sheet, "2-info.png"));
 
         sheet.NextButton()->click();
+        // The reboot pause after the start command, with its sign of life.
+        auto* wait = Find<CWaitLine>(&sheet, "updateWait");
+        QVERIFY(WaitUntil([&] { return wait->isVisible(); }, 10000));
+        QTest::qWait(1200);  // one second counted down
+        QVERIFY(Save(sheet, "3-update-reboot-pause.png"));
         auto* bar = Find<QProgressBar>(&sheet, "update1012");
         QVERIFY(WaitUntil([&] { return bar->isVisible() && bar->value() > 200; }, 30000));
-        QVERIFY(Save(sheet, "3-update.png"));
+        QVERIFY(Save(sheet, "4-update.png"));
 
         QVERIFY(WaitUntil([&] { return !sheet.Procedure().IsWorkerRunning(); }, 90000));
-        QVERIFY(Save(sheet, "4-end.png"));
+        QVERIFY(Save(sheet, "5-end.png"));
+
+        // The log inside the wizard, as a desktop without a viewer for text files gets it.
+        sheet.SetUrlOpener([](const QUrl&) { return false; });
+        sheet.ShowLogFile();
+        QVERIFY(sheet.LogWindow() != nullptr);
+        QVERIFY(Save(*sheet.LogWindow(), "6-log-window.png"));
     }
 };
 

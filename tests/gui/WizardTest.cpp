@@ -95,9 +95,15 @@ private slots:
         QTest::keyClick(&sheet, Qt::Key_Escape);
         sheet.reject();
         QVERIFY(sheet.isVisible());
+        // ... and the page says why.
+        auto* note = Find<QLabel>(&sheet, "infoCloseNote");
+        QVERIFY(note->isVisible());
+        QVERIFY2(note->text().startsWith("The wizard is talking to the Coder;"),
+                 qPrintable(note->text()));
 
         QVERIFY2(WaitUntil([&] { return !sheet.Procedure().IsWorkerRunning(); }, 20000),
                  "no identification within 20 s");
+        QVERIFY(!note->isVisible());
         auto* status = Find<CXColorStatic>(&sheet, "info1006");
         QCOMPARE(status->text(),
                  QString("Connection to Coder (127.0.0.1:%1) established.").arg(sim.TcpPort()));
@@ -334,7 +340,7 @@ private slots:
     void missingCoderFirmwareEndsTheProgram() {
         QTemporaryDir empty;
         CUpdaterPropertySheet sheet;
-        sheet.Procedure().SetFirmwareDirectory(empty.path().toStdString() + "/");
+        sheet.SetFirmwareFolder(empty.path());
         struct Questions : DiscoveryQuestions {
             int missing = 0;
             void CoderFileMissing() override { ++missing; }

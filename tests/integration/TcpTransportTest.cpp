@@ -318,6 +318,64 @@ TEST(TcpTransport, SendTimesOutWhenThePeerNeverReads) {
     close(peer);
 }
 
+// Both closes end the connection in order (FIN): a reset would make the NetPC drop what it
+// still had to forward, and some old ones log it as a fault.
+TEST(TcpTransport, EveryCloseEndsTheConnectionWithoutAReset) {
+    for (const bool abortive : {true, false}) {
+        SCOPED_TRACE(abortive ? "abortive" : "graceful");
+        Listener listener;
+        RecordingReader reader;
+        CountingTcp transport(&reader);
+        TCP_ConnectionParams params = Params(listener.port);
+        params.responseTimeout = 200;
+        ASSERT_EQ(transport.Open(params), ERR_OK);
+        const int peer = listener.Accept();
+        ASSERT_GE(peer, 0);
+        const std::vector<uint8_t> frame = {0xFE, 0x00, 0x00, 0x00, 0x01, 0xEF, 0xFF};
+        ASSERT_EQ(transport.Send(frame.data(), static_cast<int32_t>(frame.size())), ERR_OK);
+        transport.Close(abortive);
+        std::vector<uint8_t> got(64);
+        pollfd readable{peer, POLLIN, 0};
+        ASSERT_EQ(poll(&readable, 1, 2000), 1);
+        const ssize_t n = recv(peer, got.data(), got.size(), 0);
+        ASSERT_EQ(n, static_cast<ssize_t>(frame.size())) << "errno " << errno;
+        got.resize(static_cast<size_t>(n));
+        EXPECT_EQ(got, frame);
+        ASSERT_EQ(poll(&readable, 1, 2000), 1);
+        errno = 0;
+        EXPECT_EQ(recv(peer, got.data(), got.size(), 0), 0)
+            << "not an orderly end: errno " << errno;
+        close(peer);
+    }
+}
+
+TEST(TcpTransport, ARefusedOpenSaysWhy) {
+    RecordingReader reader;
+    uint16_t closedPort = 0;
+    {
+        Listener gone;
+        closedPort = gone.port;
+    }
+    CountingTcp refused(&reader);
+    EXPECT_EQ(refused.Open(Params(closedPort)), ERR_CONNECT);
+    EXPECT_EQ(refused.openFailure.kind, OpenFailureKind::Refused);
+    EXPECT_EQ(refused.openFailure.systemError, ECONNREFUSED);
+    EXPECT_EQ(refused.openFailure.target, "127.0.0.1:" + std::to_string(closedPort));
+
+    // A name the resolver refuses without asking a name server.
+    TCP_ConnectionParams unknown("x..y", 4001);
+    CountingTcp unresolved(&reader);
+    EXPECT_EQ(unresolved.Open(unknown), ERR_CONNECT);
+    EXPECT_EQ(unresolved.openFailure.kind, OpenFailureKind::HostNotFound);
+    EXPECT_EQ(unresolved.openFailure.target, "x..y:4001");
+
+    Listener listener;
+    CountingTcp good(&reader);
+    ASSERT_EQ(good.Open(Params(listener.port)), ERR_OK);
+    EXPECT_FALSE(good.openFailure.failed());
+    good.Close(true);
+}
+
 TEST(TcpTransport, GracefulCloseDrainIsBoundedByResponseTimeout) {
     Listener listener;
     RecordingReader reader;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <tinyxml.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,6 +16,41 @@
 #include "update/StringResources.h"
 
 namespace {
+
+// Bytes that end where an inaccessible page begins, so a read past them faults in every build,
+// with or without a sanitizer (TinyXML itself is not instrumented).
+class BytesBeforeGuardPage {
+public:
+    explicit BytesBeforeGuardPage(const std::string& bytes) {
+        page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        void* mapped =
+            mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED || bytes.size() > page_) {
+            return;
+        }
+        mapping_ = static_cast<char*>(mapped);
+        if (mprotect(mapping_ + page_, page_, PROT_NONE) != 0) {
+            return;
+        }
+        data_ = mapping_ + page_ - bytes.size();
+        std::memcpy(data_, bytes.data(), bytes.size());
+    }
+    ~BytesBeforeGuardPage() {
+        if (mapping_ != nullptr) {
+            munmap(mapping_, 2 * page_);
+        }
+    }
+    BytesBeforeGuardPage(const BytesBeforeGuardPage&) = delete;
+    BytesBeforeGuardPage& operator=(const BytesBeforeGuardPage&) = delete;
+
+    // Null when the guard page could not be set up.
+    const char* data() const { return data_; }
+
+private:
+    size_t page_ = 0;
+    char* mapping_ = nullptr;
+    char* data_ = nullptr;
+};
 
 // Name, value and attributes of every node, children sorted by their map key, one per line.
 std::string Dump(const CNamedItem& node, int depth = 0) {
@@ -175,7 +212,7 @@ TEST(StringTableDocument, HoldsTheTwentyNineKeysInOrder) {
     EXPECT_NE(text.find("encoding=\"utf-8\""), std::string::npos);
 
     TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    document.Parse(TinyXmlBuffer(text).data(), nullptr, TIXML_ENCODING_UTF8);
     ASSERT_FALSE(document.Error()) << document.ErrorDesc();
     const TiXmlElement* root = document.RootElement();
     ASSERT_NE(root, nullptr);
@@ -279,6 +316,47 @@ TEST(CNamedItem, ParseXmlKeepsAttributesAndUnitesSiblingsDifferingInCase) {
     EXPECT_EQ(node.name, "Other");
     EXPECT_EQ(node.FindChild("a"), nullptr);
     EXPECT_EQ(Utf8ToAnsi(nullptr), "");
+}
+
+// TinyXML skips a UTF-8 character by the length of its lead byte, past a terminating zero
+// within it; a text ending in a lead byte made it read up to three bytes past its buffer.
+TEST(CNamedItem, TextEndingInAUtf8LeadByteIsReadOnlyInsideItsBuffer) {
+    const std::vector<std::string> endings = {"<a>\xE0",     "<a>x\xF0", "<a>\xC3",
+                                              "<a b='\xF0",  "<a>&\xF0", "<a b=\"\xF0",
+                                              "<a><b/>\xF0", "<a>\xEF"};
+    for (const std::string& text : endings) {
+        SCOPED_TRACE(text);
+        // Terminated right before the guard page, as a caller's C string would be.
+        const BytesBeforeGuardPage terminated(text + '\0');
+        ASSERT_NE(terminated.data(), nullptr);
+        CNamedItem fromCString;
+        fromCString.ParseXml(terminated.data());
+        EXPECT_EQ(fromCString.name, "a");
+
+        // Not terminated at all: the view's size is the end.
+        const BytesBeforeGuardPage unterminated(text);
+        ASSERT_NE(unterminated.data(), nullptr);
+        CNamedItem fromView;
+        fromView.ParseXml(std::string_view(unterminated.data(), text.size()));
+        EXPECT_EQ(fromView.name, "a");
+    }
+    const std::vector<char> buffer = TinyXmlBuffer("<a>\xF0");
+    ASSERT_EQ(buffer.size(), 8u);
+    EXPECT_EQ(std::string(buffer.data() + 4, 4), std::string(4, '\0'));
+}
+
+// A registered document need not be terminated; its load reads nothing past its last byte.
+TEST(StringManager, LoadsAnUnterminatedDocumentEndingAtItsLastByte) {
+    const std::string document =
+        "<root><stringtable><guarded><k><en>edge</en></k></guarded></stringtable></root>";
+    // Registered bytes must outlive every load: these stay mapped until the process ends.
+    static const BytesBeforeGuardPage bytes(document);
+    ASSERT_NE(bytes.data(), nullptr);
+    RegisterStringResource("guarded", reinterpret_cast<const uint8_t*>(bytes.data()),
+                           document.size());
+    StringManager manager;
+    ASSERT_TRUE(manager.LoadFromResource("guarded"));
+    EXPECT_EQ(manager.GetString("k", "guarded", "en"), "edge");
 }
 
 }  // namespace
