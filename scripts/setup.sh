@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need; does nothing when all are present.
+# Installs the Debian packages that building and testing need, and those named as arguments
+# (e.g. lintian for the package checks); does nothing when all are present.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  librsvg2-bin desktop-file-utils
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libboost-dev
   libtinyxml-dev
@@ -11,6 +13,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n libgl-dev xvfb xauth
 )
 
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
