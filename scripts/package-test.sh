@@ -199,7 +199,7 @@ make_firmware() {
 start_sim() {
   local program=$1 name=$2
   user_dir "$tmp/$name"
-  "${as_user[@]}" "${run_env[@]}" "$program" --tcp 0 --version V2.15 --main-port none \
+  "${as_user[@]}" "${run_env[@]}" "$program" --tcp 0 --firmware-version V2.15 --main-port none \
     --time-scale 0.1 --dump "$tmp/$name/flash.txt" >"$tmp/$name/sim.out" 2>&1 &
   sims+=($!)
   sim_pid[$name]=$!
