@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 
 #include "tests/support/ChildProcess.h"
@@ -23,7 +24,7 @@ public:
             {"-c", "exec 3<>\"$1\" || exit 1; echo ready; exec sleep 600", "sh", devicePath}, {},
             -1, out[1], -1);
         close(out[1]);
-        ready_ = WaitForReady(out[0]);
+        ready_ = WaitForReady(out[0]) && WaitForName("sleep");
         close(out[0]);
     }
     ~PortHolderProcess() { Stop(); }
@@ -59,6 +60,22 @@ private:
             }
         }
         return text.find("ready\n") != std::string::npos;
+    }
+
+    // "ready" comes from the shell just before it becomes sleep: until then /proc names it sh.
+    bool WaitForName(const std::string& name) const {
+        const std::string comm = "/proc/" + std::to_string(pid_) + "/comm";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::ifstream in(comm);
+            std::string current;
+            std::getline(in, current);
+            if (current == name) {
+                return true;
+            }
+            usleep(2000);
+        }
+        return false;
     }
 
     pid_t pid_ = -1;
