@@ -261,20 +261,30 @@ void FleetDisplay::Update(const std::vector<FleetCoderState>& coders, Clock::tim
         return;
     }
     lastPhase_.resize(coders.size());
+    phasesShown_.resize(coders.size(), 0);
     for (size_t i = 0; i < coders.size(); ++i) {
         const FleetCoderState& c = coders[i];
-        std::string phase;
-        if (c.outcome == CoderOutcome::Running) {
-            phase = c.progress.phase.empty() ? "started" : c.progress.phase;
-        } else if (c.outcome != CoderOutcome::Waiting) {
-            phase = Status(c);
-        }
-        if (phase.empty() || phase == lastPhase_[i]) {
+        const auto say = [&](const std::string& phase) {
+            if (phase.empty() || phase == lastPhase_[i]) {
+                return;
+            }
+            lastPhase_[i] = phase;
+            std::fprintf(out_, "[%s] %s: %s\n", Duration(now - begin_).c_str(),
+                         Printable(c.entry.name).c_str(), Printable(phase).c_str());
+        };
+        if (c.outcome == CoderOutcome::Waiting) {
             continue;
         }
-        lastPhase_[i] = phase;
-        std::fprintf(out_, "[%s] %s: %s\n", Duration(now - begin_).c_str(),
-                     Printable(c.entry.name).c_str(), Printable(phase).c_str());
+        if (c.hasStarted && phasesShown_[i] == 0 && lastPhase_[i].empty()) {
+            say("started");
+        }
+        const std::vector<std::string>& phases = c.progress.phases;
+        for (; phasesShown_[i] < phases.size(); ++phasesShown_[i]) {
+            say(phases[phasesShown_[i]]);
+        }
+        if (c.outcome != CoderOutcome::Running) {
+            say(Status(c));
+        }
     }
     std::fflush(out_);
 }

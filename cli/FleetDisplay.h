@@ -59,4 +59,5 @@ private:
     int drawnLines_ = 0;
     std::chrono::steady_clock::time_point begin_;
     std::vector<std::string> lastPhase_;
+    std::vector<size_t> phasesShown_;  // per coder: how many of its phases the pipe has shown
 };

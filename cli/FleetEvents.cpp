@@ -43,6 +43,13 @@ void ApplyIdentification(const json& e, CoderProgress& p) {
     }
 }
 
+void SetPhase(CoderProgress& p, const std::string& text) {
+    if (text != p.phase) {
+        p.phases.push_back(text);
+    }
+    p.phase = text;
+}
+
 }  // namespace
 
 bool ApplyEventLine(const std::string& line, CoderProgress& p) {
@@ -56,27 +63,27 @@ bool ApplyEventLine(const std::string& line, CoderProgress& p) {
         p.logReported = true;
         p.logPath = Text(e, "path");
     } else if (kind == "status") {
-        p.phase = Text(e, "text");
+        SetPhase(p, Text(e, "text"));
     } else if (kind == "identified") {
         ApplyIdentification(e, p);
     } else if (kind == "warning") {
         const std::string text = Text(e, "text");
         if (!text.empty()) {
-            p.phase = text;
+            SetPhase(p, text);
         }
     } else if (kind == "question") {
         p.question = Text(e, "text") + " " + Text(e, "answer");
         p.refused = Text(e, "answer") == "no";
     } else if (kind == "stage") {
         p.stage = Number(e, "stage", p.stage);
-        p.phase = Text(e, "label");
+        SetPhase(p, Text(e, "label"));
         p.percent = 0;
     } else if (kind == "progress") {
         p.stage = Number(e, "stage", p.stage);
         p.percent = Number(e, "percent", p.percent);
     } else if (kind == "wait") {
         if (Number(e, "kind", 0) != 0) {
-            p.phase = Text(e, "text");
+            SetPhase(p, Text(e, "text"));
         }
     } else if (kind == "result") {
         p.haveResult = true;

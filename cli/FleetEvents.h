@@ -7,7 +7,10 @@
 // What the fleet knows about one coder's child run, built from its --events lines.
 struct CoderProgress {
     std::string phase;  // for the table: status text, stage label or wait text
-    int percent = -1;   // of the running stage; -1 before the first progress
+    // Every phase in the order it came, so a pipe shows each even when several arrive between
+    // two redraws.
+    std::vector<std::string> phases;
+    int percent = -1;  // of the running stage; -1 before the first progress
     int stage = 0;
     std::string logPath;  // as the child reports it; empty when it has no log
     bool logReported = false;

@@ -58,6 +58,9 @@ TEST(FleetEvents, EventLinesBuildTheProgress) {
     EXPECT_EQ(p.phase, "Waiting for the Coder to restart: 7 s");
     ApplyEventLine(R"({"event":"wait","kind":0})", p);
     EXPECT_EQ(p.phase, "Waiting for the Coder to restart: 7 s");  // until the next status
+    // Every phase is kept in order, so a pipe shows each even when they come in one batch.
+    EXPECT_EQ(p.phases, (std::vector<std::string>{"Connecting Coder...", "Coder firmware",
+                                                  "Waiting for the Coder to restart: 7 s"}));
     ApplyEventLine(R"({"event":"result","outcome":20,"result":0,"lastBlockResult":0,)"
                    R"("message":"Update operation successfully finished.","newVersion":"2.16",)"
                    R"("newVersionMatches":true,"currentVersion":"2.15","mayUpdate":true,)"
