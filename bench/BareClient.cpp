@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 BareClient::BareClient(int fd) : fd_(fd) {}
 

@@ -11,9 +11,9 @@
 
 #include "bench/BareClient.h"
 #include "bench/BenchFigures.h"
-#include "protocol/FrameCodec.h"
 #include "protocol/T1x_UECPMessageHandler.h"
 #include "sim/SimServer.h"
+#include "uecp/FrameCodec.h"
 #include "update/FirmwareBlocks.h"
 
 namespace {

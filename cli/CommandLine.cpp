@@ -6,7 +6,7 @@
 #include <exception>
 #include <memory>
 
-#include "cli/FleetOptions.h"
+#include "fleet/FleetOptions.h"
 #include "transport/SerialPorts.h"
 #include "transport/TCP_ConnectionParams.h"
 

@@ -8,8 +8,8 @@
 #include "cli/CliSession.h"
 #include "cli/CommandLine.h"
 #include "cli/EventStream.h"
-#include "cli/FleetRunner.h"
 #include "cli/PortList.h"
+#include "fleet/FleetRunner.h"
 #include "update/CZelkorTools.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "protocol/ArmNetPC_UECPMessageHandler.h"
 
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "protocol/FrameCodec.h"
 #include "transport/Serial_UECP_IO_2.h"
 #include "transport/Stopwatch.h"
 #include "transport/TCP_UECP_IO_2.h"
+#include "uecp/FrameCodec.h"
 
 namespace {
 

@@ -4,9 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "protocol/ResultCodes.h"
 #include "protocol/T1xDeviceInfo.h"
-#include "protocol/UECPMessage.h"
 #include "protocol/UECPMultiMessage.h"
 #include "transport/FrameDataListCS.h"
 #include "transport/FrameReader.h"
@@ -14,6 +12,8 @@
 #include "transport/SIO_ConnectionParams.h"
 #include "transport/TCP_ConnectionParams.h"
 #include "transport/UECP_IO.h"
+#include "uecp/ResultCodes.h"
+#include "uecp/UECPMessage.h"
 
 constexpr int kHandlerKindCoder = 2;
 constexpr int kHandlerKindNetPC = 3;

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/ByteBuffer.h"
-#include "protocol/ResultCodes.h"
+#include "uecp/ByteBuffer.h"
+#include "uecp/ResultCodes.h"
 
 // A request whose message field carries several message elements.
 struct UECPMultiMessage {

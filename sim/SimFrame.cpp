@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 std::optional<SimRequest> ParseRequest(const uint8_t* frame, int32_t length) {
     if (frame == nullptr || length < kFrameOverhead || length > kMaxStuffedFrame) {

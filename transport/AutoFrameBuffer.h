@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "protocol/FrameCodec.h"
 #include "transport/FrameReader.h"
+#include "uecp/FrameCodec.h"
 
 // Cuts a raw byte stream into frames of at most 524 bytes from 0xFE to 0xFF and pushes each to
 // its reader. Fed by one thread at a time; the reader may be swapped from another thread, and

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "protocol/ByteBuffer.h"
 #include "transport/MyCriticalSection.h"
 #include "transport/ObjectList.h"
+#include "uecp/ByteBuffer.h"
 
 // A locked queue of received frames. A waiter blocks on `arrived` until a frame is appended or
 // its budget runs out, so a frame is taken the moment it is queued.

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "protocol/ByteBuffer.h"
 #include "transport/MyCriticalSection.h"
+#include "uecp/ByteBuffer.h"
 
 // Fixed-capacity byte ring. Writes are all or nothing.
 class RingBuffer {

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <memory>
 
-#include "protocol/ByteBuffer.h"
-#include "protocol/ResultCodes.h"
 #include "transport/AutoFrameBuffer.h"
 #include "transport/IOThread.h"
 #include "transport/OpenFailure.h"
 #include "transport/RingBuffer.h"
 #include "transport/UECP_IO_ConnectionParams.h"
+#include "uecp/ByteBuffer.h"
+#include "uecp/ResultCodes.h"
 
 // The abstract transport: an I/O thread that pushes received bytes through the hooks and the
 // frame assembler to the reader, a send queue and default pumps for transports that only

@@ -1,6 +1,6 @@
 #include "update/ProcedureVerdicts.h"
 
-#include "protocol/ResultCodes.h"
+#include "uecp/ResultCodes.h"
 #include "update/StringManager.h"
 #include "update/UpdateCodes.h"
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "protocol/ResultCodes.h"
+#include "uecp/ResultCodes.h"
 #include "update/CZelkorTools.h"
 #include "update/ProcedureTexts.h"
 #include "update/StringResources.h"

@@ -1,6 +1,6 @@
 #include "update/UpdateLog.h"
 
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 UpdateLog::~UpdateLog() {
     Close();

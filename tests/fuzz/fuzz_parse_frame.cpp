@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto frame = ParseFrame(data, static_cast<int32_t>(size));

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "protocol/FrameCodec.h"
 #include "sim/SimDevice.h"
 #include "support/Frames.h"
 #include "transport/AutoFrameBuffer.h"
+#include "uecp/FrameCodec.h"
 
 namespace {
 

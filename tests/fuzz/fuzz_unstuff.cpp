@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > static_cast<size_t>(kMaxStuffedFrame)) {

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/FleetRunner.h"
+#include "fleet/FleetRunner.h"
 #include "unit/TempDirectory.h"
 
 namespace {

@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "protocol/FrameCodec.h"
 #include "sim/Sha256.h"
 #include "sim/SimServer.h"
 #include "support/Frames.h"
 #include "support/SimProcess.h"
 #include "transport/AutoFrameBuffer.h"
+#include "uecp/FrameCodec.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <vector>
 
-#include "protocol/FrameCodec.h"
 #include "protocol/UECPMessageHandler.h"
 #include "support/Frames.h"
 #include "transport/UECP_IO.h"
+#include "uecp/FrameCodec.h"
 
 namespace testing_support {
 

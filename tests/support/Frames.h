@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 namespace testing_support {
 

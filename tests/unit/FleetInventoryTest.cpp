@@ -1,7 +1,7 @@
 // The fleet inventory as spreadsheets export it, and every refusal with its line.
 #include <gtest/gtest.h>
 
-#include "cli/FleetInventory.h"
+#include "fleet/FleetInventory.h"
 #include "unit/TempDirectory.h"
 
 namespace {

@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/FleetDisplay.h"
-#include "cli/FleetRunner.h"
-#include "cli/FleetSummary.h"
+#include "fleet/FleetDisplay.h"
+#include "fleet/FleetRunner.h"
+#include "fleet/FleetSummary.h"
 
 namespace {
 

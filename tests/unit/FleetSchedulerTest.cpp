@@ -1,7 +1,7 @@
 // Which coder of a fleet starts when: -j, canary, --max-failures, Ctrl-C and serial ports.
 #include <gtest/gtest.h>
 
-#include "cli/FleetScheduler.h"
+#include "fleet/FleetScheduler.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "protocol/FrameCodec.h"
 #include "support/Frames.h"
+#include "uecp/FrameCodec.h"
 
 namespace {
 

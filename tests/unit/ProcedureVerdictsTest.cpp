@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "protocol/ResultCodes.h"
+#include "uecp/ResultCodes.h"
 #include "update/CZelkorTools.h"
 #include "update/ProcedureVerdicts.h"
 #include "update/StringManager.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "protocol/ResultCodes.h"
+#include "uecp/ResultCodes.h"
 
 namespace {
 

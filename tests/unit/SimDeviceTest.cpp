@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "protocol/FrameCodec.h"
 #include "sim/SimDevice.h"
 #include "support/Frames.h"
 #include "transport/AutoFrameBuffer.h"
+#include "uecp/FrameCodec.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/ResultCodes.h"
+#include "uecp/ResultCodes.h"
 #include "update/CNamedItem.h"
 #include "update/CZelkorTools.h"
 #include "update/StringManager.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/FleetCoderState.h"
+#include "fleet/FleetCoderState.h"
 
 // Totals of a fleet run for the total line and the summary.
 struct FleetTotals {

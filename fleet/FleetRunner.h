@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/FleetCoderState.h"
-#include "cli/FleetDisplay.h"
-#include "cli/FleetOptions.h"
-#include "cli/FleetScheduler.h"
+#include "fleet/FleetCoderState.h"
+#include "fleet/FleetDisplay.h"
+#include "fleet/FleetOptions.h"
+#include "fleet/FleetScheduler.h"
 
 // Runs a fleet: every coder in its own tarvelin-cli child (identify and/or update with
 // --events), its standard output read line by line, at most -j at once; Ctrl-C and SIGTERM

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/FleetCoderState.h"
+#include "fleet/FleetCoderState.h"
 
 struct FleetRunInfo {
     std::string inventory;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "protocol/ByteBuffer.h"
+#include "uecp/ByteBuffer.h"
 
 // One request and the answer that matched it. Lives on the caller's stack for one exchange.
 struct UECPMessage {

@@ -1,4 +1,4 @@
-#include "cli/FleetScheduler.h"
+#include "fleet/FleetScheduler.h"
 
 #include <algorithm>
 

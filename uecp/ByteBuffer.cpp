@@ -1,4 +1,4 @@
-#include "protocol/ByteBuffer.h"
+#include "uecp/ByteBuffer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "cli/FleetSummary.h"
+#include "fleet/FleetSummary.h"
 
 #include <ctime>
 #include <nlohmann/json.hpp>
 
-#include "cli/FleetDisplay.h"
+#include "fleet/FleetDisplay.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "protocol/ByteBuffer.h"
-#include "protocol/UECPMessage.h"
+#include "uecp/ByteBuffer.h"
+#include "uecp/UECPMessage.h"
 
 constexpr uint8_t kFrameStart = 0xFE;
 constexpr uint8_t kFrameStop = 0xFF;

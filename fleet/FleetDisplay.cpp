@@ -1,4 +1,4 @@
-#include "cli/FleetDisplay.h"
+#include "fleet/FleetDisplay.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "cli/FleetOptions.h"
+#include "fleet/FleetOptions.h"
 
 #include <CLI/CLI.hpp>
 

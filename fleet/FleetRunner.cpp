@@ -1,4 +1,4 @@
-#include "cli/FleetRunner.h"
+#include "fleet/FleetRunner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/FleetSummary.h"
+#include "fleet/FleetSummary.h"
 
 namespace {
 

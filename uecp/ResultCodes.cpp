@@ -1,4 +1,4 @@
-#include "protocol/ResultCodes.h"
+#include "uecp/ResultCodes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/FleetInventory.h"
+#include "fleet/FleetInventory.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "cli/FleetEvents.h"
+#include "fleet/FleetEvents.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <string>
 
-#include "cli/FleetEvents.h"
-#include "cli/FleetInventory.h"
-#include "cli/FleetScheduler.h"
+#include "fleet/FleetEvents.h"
+#include "fleet/FleetInventory.h"
+#include "fleet/FleetScheduler.h"
 
 // One coder of a fleet run as the display and the summary show it.
 struct FleetCoderState {

@@ -1,4 +1,4 @@
-#include "protocol/FrameCodec.h"
+#include "uecp/FrameCodec.h"
 
 #include <algorithm>
 #include <cstdio>
