@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Fails when a file includes a folder above its own layer, or when Qt is included outside the
+# Qt front end; names each such include. The table is the one in README's "Layout".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# folder: the project folders its files may include (its own included)
+declare -A allowed=(
+  [uecp]="uecp"
+  [transport]="uecp transport"
+  [protocol]="uecp transport protocol"
+  [update]="uecp transport protocol update"
+  [console]="uecp transport protocol update console"
+  [fleet]="uecp transport protocol update console fleet"
+  [cli]="uecp transport protocol update console fleet cli"
+  [ui]="uecp transport protocol update ui"
+  [sim]="uecp transport protocol sim"
+)
+folders="uecp transport protocol update console fleet cli ui sim"
+
+status=0
+for folder in "${!allowed[@]}"; do
+  [ -d "$folder" ] || continue
+  while IFS= read -r hit; do
+    file=${hit%%:*}
+    rest=${hit#*:}
+    line=${rest%%:*}
+    target=$(sed -E 's/^[^"]*"([^/"]+)\/.*$/\1/' <<<"${rest#*:}")
+    case " $folders " in *" $target "*) ;; *) continue ;; esac
+    case " ${allowed[$folder]} " in
+      *" $target "*) ;;
+      *) echo "$file:$line: includes $target/, above $folder/ in the layers"; status=1 ;;
+    esac
+  done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^/"]+/' "$folder" \
+             --include='*.h' --include='*.cpp' || true)
+  if [ "$folder" != ui ]; then
+    while IFS= read -r hit; do
+      echo "$hit: Qt below the Qt front end"
+      status=1
+    done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$folder" \
+               --include='*.h' --include='*.cpp' || true)
+  fi
+done
+exit $status
