@@ -252,13 +252,13 @@ bool CliSession::Confirm(const std::string& question) {
     return answered(yes);
 }
 
-void CliSession::ExplainOpenFailure() {
+void CliSession::ExplainOpenFailure(bool withHint) {
     const OpenFailure& failure = procedure_->m_openFailure;
     if (!failure.failed()) {
         return;
     }
     const std::string reason = OpenFailureReason(failure, language_);
-    const std::string hint = OpenFailureHint(failure, language_);
+    const std::string hint = withHint ? OpenFailureHint(failure, language_) : std::string();
     Problem(reason);
     if (!hint.empty()) {
         Problem("hint: " + hint);
@@ -266,6 +266,19 @@ void CliSession::ExplainOpenFailure() {
     json_.Add("failureKind", OpenFailureKindName(failure.kind));
     json_.Add("reason", reason);
     json_.Add("hint", hint);
+}
+
+void CliSession::ExplainAnswers() {
+    const std::string reason = IdentificationReason(outcome_, procedure_->Evidence(), language_);
+    if (reason.empty()) {
+        return;
+    }
+    Problem(reason);
+    const auto& object = json_.Object();
+    const auto known = object.find("reason");
+    json_.Add("reason", known != object.end() && known->is_string()
+                            ? known->get<std::string>() + " " + reason
+                            : reason);
 }
 
 void CliSession::NoteLatencyTimer() {
@@ -524,6 +537,9 @@ int CliSession::Identify() {
     } else {
         NoteLatencyTimer();
     }
+    if (!verdict_.mayGoOn) {
+        ExplainAnswers();
+    }
     events_.Emit("identified", {{"outcome", outcome_},
                                 {"currentVersion", p.m_currentVersion},
                                 {"biosVersion", p.m_biosVersion},
@@ -665,6 +681,7 @@ int CliSession::Flash() {
     progress_.reset();
 
     std::string message;
+    std::string note;
     bool versionMatches = false;
     if (result == UPD_OK) {
         p.WriteLog("Update finished successfully.");
@@ -689,8 +706,12 @@ int CliSession::Flash() {
         Problem(message);
         if (result == UPD_CONNECT_FAILED || result == UPD_BIOS_CONNECT_FAILED ||
             result == UPD_RECONNECT_FAILED) {
-            ExplainOpenFailure();
+            // After a complete flash a refused reconnection is the coder restarting, not the
+            // cabling: the note below says what to do.
+            ExplainOpenFailure(result != UPD_RECONNECT_FAILED);
         }
+        note = FlashFailureNote(result, p.EndState(), FrontEnd::CommandLine, language_);
+        Problem(note);
     }
     // A TCP connection kept open by the reconnection ends with the update.
     p.m_handler.Close(0);
@@ -700,6 +721,7 @@ int CliSession::Flash() {
     json_.Add("newVersion", result == UPD_OK ? p.m_currentVersion : std::string());
     json_.Add("newVersionMatches", result == UPD_OK && versionMatches);
     json_.Add("message", message);
+    json_.Add("note", note);
     if (result == UPD_INTERRUPTED) {
         Problem(message);
         return kExitInterrupted;

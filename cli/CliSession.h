@@ -62,7 +62,10 @@ private:
     int Identify();
     int DryRun();
     int Flash();
-    void ExplainOpenFailure();
+    // The system's reason for a refused opening, and what to do unless `withHint` is false.
+    void ExplainOpenFailure(bool withHint = true);
+    // What came back, where an identification that may not go on has no system reason.
+    void ExplainAnswers();
     void NoteLatencyTimer();
     void ShowWait(int64_t kind, int64_t maxMs);
     std::string StageLabel(int stage) const;

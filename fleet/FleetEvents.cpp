@@ -91,6 +91,8 @@ bool ApplyEventLine(const std::string& line, CoderProgress& p) {
         p.result = Number(e, "result", -1);
         p.lastBlockResult = Number(e, "lastBlockResult", -1);
         p.message = Text(e, "message");
+        p.reason = Text(e, "reason");
+        p.note = Text(e, "note");
         p.newVersion = Text(e, "newVersion");
         p.newVersionMatches = Flag(e, "newVersionMatches", true);
         if (e.contains("outcome") || e.contains("currentVersion") || e.contains("warnings")) {

@@ -30,6 +30,8 @@ struct CoderProgress {
     int result = -1;  // flash result; -1 for identify or when absent
     int lastBlockResult = -1;
     std::string message;
+    std::string reason;  // what came back or what the system said, beside the message
+    std::string note;    // what a failed update left on the coder and what to do
     std::string newVersion;
     bool newVersionMatches = true;
 

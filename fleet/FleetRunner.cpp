@@ -92,6 +92,18 @@ CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bo
     }
     reason = p.message.empty() ? p.phase : p.message;
     const int exit = p.exitStatus >= 0 ? p.exitStatus : status;
+    if (exit != 0) {
+        // Why, and what the failure left on the coder, as the child said them; a reason of its
+        // own says more than the last phase.
+        if (p.message.empty() && !p.reason.empty()) {
+            reason.clear();
+        }
+        for (const std::string* more : {&p.reason, &p.note}) {
+            if (!more->empty()) {
+                reason += (reason.empty() ? "" : " ") + *more;
+            }
+        }
+    }
     if (exit == 0) {
         if (identifyStep) {
             return identifyOnly && IsCurrent(p) ? CoderOutcome::Current : CoderOutcome::Identified;

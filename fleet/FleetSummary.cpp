@@ -56,6 +56,7 @@ std::string FleetSummaryJson(const std::vector<FleetCoderState>& coders, const F
         row["result"] = OrNull(c.progress.result);
         row["lastBlockResult"] = OrNull(c.progress.lastBlockResult);
         row["message"] = c.reason;
+        row["note"] = OrNull(c.progress.note);
         row["versionBefore"] = OrNull(c.versionBefore);
         row["versionToFlash"] = OrNull(c.progress.versionToFlash);
         row["versionAfter"] = OrNull(c.versionAfter);

@@ -1,5 +1,6 @@
 #include "protocol/T1x_UECPMessageHandler.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -52,6 +53,7 @@ UECP_IO_Error T1x_UECPMessageHandler::Query(uint8_t code, uint8_t* buffer, int32
     }
     const int32_t payloadStart = code == kCmdMainPort ? 6 : 5;
     const FrameData& answer = *message.answer;
+    lastPayload_ = std::max(answer.size - payloadStart, 0);
     if (answer.size < payloadStart) {
         return ERR_UNEXPECTED_SIZE;
     }
@@ -82,7 +84,12 @@ UECP_IO_Error T1x_UECPMessageHandler::QueryString(uint8_t code, std::string& tex
 }
 
 UECP_IO_Error T1x_UECPMessageHandler::QueryFirmwareVersion(std::string& text, uint16_t address) {
-    return QueryString(kCmdFirmwareVersion, text, 5, address);
+    constexpr int32_t kVersionLength = 5;
+    const UECP_IO_Error result = QueryString(kCmdFirmwareVersion, text, kVersionLength, address);
+    if (result == ERR_UNEXPECTED_SIZE) {
+        wrongVersion_ = WrongVersionAnswer{false, lastPayload_, kVersionLength};
+    }
+    return result;
 }
 
 UECP_IO_Error T1x_UECPMessageHandler::QueryTenBytes(uint8_t code, std::string& text,
@@ -128,7 +135,9 @@ UECP_IO_Error T1x_UECPMessageHandler::QueryBiosVersion(std::string& text, int32_
     if (result != ERR_OK) {
         return result;
     }
-    if (message.answer->size != 7) {
+    constexpr int32_t kAnswerSize = 7;
+    if (message.answer->size != kAnswerSize) {
+        wrongVersion_ = WrongVersionAnswer{true, message.answer->size, kAnswerSize};
         return ERR_UNEXPECTED_SIZE;
     }
     text = TextUpToZero(message.answer->bytes.get() + 2, 4);

@@ -23,6 +23,14 @@ public:
     // Keeps a write-block message field within 255 bytes.
     static constexpr int32_t kMaxBlockBytes = 245;
 
+    // A version answer of the wrong size: what it held and what was expected, counted as the
+    // answer's layout counts them (characters of a firmware answer, bytes of a BIOS answer).
+    struct WrongVersionAnswer {
+        bool bios = false;
+        int32_t received = -1;  // -1: no such answer since the last Forget
+        int32_t expected = 0;
+    };
+
     ~T1x_UECPMessageHandler() override { Close(0); }
 
     int GetKind() const override { return kHandlerKindCoder; }
@@ -50,6 +58,14 @@ public:
     // Fills `info`'s type, model, name and class from the name the coder reports.
     static void ClassifyDevice(const std::string& reportedName, T1xDeviceInfo& info);
 
+    // The last version query answered with the wrong size, kept across connections, since
+    // ERR_UNEXPECTED_SIZE alone does not say what came back.
+    const WrongVersionAnswer& LastWrongVersionAnswer() const { return wrongVersion_; }
+    void ForgetWrongVersionAnswer() { wrongVersion_ = WrongVersionAnswer{}; }
+
 private:
     UECP_IO_Error QueryTenBytes(uint8_t code, std::string& text, uint16_t address);
+
+    int32_t lastPayload_ = 0;  // the payload size of the last firmware answer, also a refused one
+    WrongVersionAnswer wrongVersion_;
 };

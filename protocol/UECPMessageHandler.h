@@ -56,6 +56,8 @@ public:
     UECP_IO_Error WaitForAck(UECPMessage& message);
     UECP_IO_Error TakeFrame(std::unique_ptr<FrameData>& frame, int32_t timeoutMs);
     bool IsOpen() const { return transport != nullptr; }
+    // Bytes that came back on the open connection so far; 0 when none is open.
+    uint64_t BytesReceived() const { return transport ? transport->bytesReceived.load() : 0; }
     // Why the last Open() failed, as the transport saw it; kind None after a good one.
     const OpenFailure& LastOpenFailure() const { return lastOpenFailure; }
 

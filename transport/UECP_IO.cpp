@@ -82,6 +82,7 @@ void UECP_IO::ReceivePump() {
         if (n == 0) {
             return;
         }
+        bytesReceived.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
         IOHookList::Instance().Notify(ioBuffer, n, kDirectionReceived);
         frameBuffer->Put(ioBuffer, n);
     }

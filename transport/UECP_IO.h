@@ -53,4 +53,7 @@ public:
     uint8_t ioBuffer[kIoPiece] = {};
     // The system's reason for the last refused open; kind None after a good one.
     OpenFailure openFailure;
+    // Bytes received on this connection: none at all tells a silent peer from one that
+    // answered something the engine did not take.
+    std::atomic<uint64_t> bytesReceived{0};
 };

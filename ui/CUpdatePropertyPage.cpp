@@ -1,5 +1,6 @@
 #include "ui/CUpdatePropertyPage.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -40,6 +41,15 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     detail->setMinimumHeight(detail->fontMetrics().lineSpacing() * 2);
+    // Hidden while the update runs, and then no room of its own: the busy line below it stays
+    // right under the status.
+    QSizePolicy collapsing = detail->sizePolicy();
+    collapsing.setRetainSizeWhenHidden(false);
+    detail->setSizePolicy(collapsing);
+    failureNote = new QLabel;
+    failureNote->setObjectName("updateFailureNote");
+    failureNote->setWordWrap(true);
+    failureNote->hide();
     stage1 = Keep(new CXColorStatic(PageLabelText(PageLabel::Stage1, language)), "update1010");
     stage2 = Keep(new CXColorStatic(PageLabelText(PageLabel::Stage2, language)), "update1009");
     stage3 = Keep(new CXColorStatic(PageLabelText(PageLabel::Stage3, language)), "update1011");
@@ -61,8 +71,13 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(status);
-    column->addWidget(waitLine);
     column->addWidget(detail);
+    // One place below the texts: the busy line while the update runs, the note after a failure.
+    auto* below = new QGridLayout;
+    below->setContentsMargins(0, 0, 0, 0);
+    below->addWidget(waitLine, 0, 0);
+    below->addWidget(failureNote, 0, 0);
+    column->addLayout(below);
     auto* stages = new QHBoxLayout;
     stages->addWidget(stage1);
     stages->addSpacing(16);
@@ -97,6 +112,8 @@ void CUpdatePropertyPage::OnSetActive() {
     status->SetTextColor(Qt::black);
     detail->clear();
     detail->hide();
+    failureNote->clear();
+    failureNote->hide();
     stage1->hide();
     stage1->SetTextColor(Qt::black);
     stage2->hide();

@@ -27,6 +27,7 @@ public:
     CXColorStatic* status;       // 1013
     CWaitLine* waitLine;         // under the status while the procedure waits
     QLabel* detail;              // 1017
+    QLabel* failureNote;         // in the busy line's place: what a failure left on the coder
     CXColorStatic* stage1;       // 1010
     CXColorStatic* stage2;       // 1009
     CXColorStatic* stage3;       // 1011

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <vector>
 
 #include "ui/CFileVersionInfo.h"
 #include "ui/CWaitLine.h"
@@ -346,8 +347,8 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
         SetStyled(page.hint, QString::fromStdString(verdict.hint.text), verdict.hint.errorStyle);
         page.hint->show();
     }
-    if (outcome == UPD_NO_BAUD_RATE || outcome == UPD_CONNECT_FAILED) {
-        ShowOpenFailure();
+    if (!verdict.mayGoOn) {
+        ShowReasons(outcome);
     }
     SetButtonStates(true, verdict.mayGoOn, true);
     update();
@@ -362,22 +363,28 @@ void CUpdaterPropertySheet::OnWait(int64_t kind, int64_t maxMs) {
     }
 }
 
-void CUpdaterPropertySheet::ShowOpenFailure() {
+void CUpdaterPropertySheet::ShowReasons(int32_t outcome) {
     // "Could not connect to Coder!" alone leaves the user guessing: the reason the system gave
-    // and what to do go below it, as the command line prints them.
+    // or what came back, and what to do, go below it, as the command line prints them.
+    std::vector<std::string> reasons;
     const OpenFailure& failure = procedure->m_openFailure;
-    if (!failure.failed()) {
-        return;
+    if (failure.failed() && (outcome == UPD_NO_BAUD_RATE || outcome == UPD_CONNECT_FAILED)) {
+        reasons.push_back(OpenFailureReason(failure, language));
+        reasons.push_back(OpenFailureHint(failure, language));
     }
+    reasons.push_back(IdentificationReason(outcome, procedure->Evidence(), language));
     QStringList lines;
     if (!m_infoPage->detail->text().isEmpty()) {
         lines.append(m_infoPage->detail->text());
     }
-    for (const std::string& line :
-         {OpenFailureReason(failure, language), OpenFailureHint(failure, language)}) {
+    const qsizetype before = lines.size();
+    for (const std::string& line : reasons) {
         if (!line.empty()) {
             lines.append(QString::fromStdString(line));
         }
+    }
+    if (lines.size() == before) {
+        return;
     }
     m_infoPage->detail->setText(lines.join('\n'));
     m_infoPage->detail->show();
@@ -440,6 +447,9 @@ void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockRe
         page.detail->setText(
             QString::fromStdString(UpdateResultText(result, lastBlockResult, language)));
         page.detail->show();
+        page.failureNote->setText(QString::fromStdString(
+            FlashFailureNote(result, procedure->EndState(), FrontEnd::Wizard, language)));
+        page.failureNote->setVisible(!page.failureNote->text().isEmpty());
         // Said in its place when no log could be written anywhere.
         if (procedure->LogPath().empty()) {
             page.noLogNote->show();

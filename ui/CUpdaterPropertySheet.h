@@ -84,7 +84,8 @@ private:
     void ShowCloseRefused();
     QString FirmwareFolder();
     void OnWait(int64_t kind, int64_t maxMs);
-    void ShowOpenFailure();
+    // The reason lines below the Info page's detail for an outcome that may not go on.
+    void ShowReasons(int32_t outcome);
 
     DiscoveryQuestions* discoveryQuestions = nullptr;
     std::unique_ptr<DiscoveryQuestions> messageBoxQuestions;

@@ -15,6 +15,61 @@ TextChange Error(std::string text) {
     return TextChange{true, std::move(text), true};
 }
 
+std::string Pick(Language language, const std::string& english, const std::string& german) {
+    return language == Language::German ? german : english;
+}
+
+// The end of every note for a coder left in its BIOS.
+std::string OffAir(FrontEnd frontEnd, Language language) {
+    if (frontEnd == FrontEnd::Wizard) {
+        return Pick(language,
+                    "the Coder is running its BIOS and is off air: press \"<< Start\" and run the "
+                    "update again to complete it.",
+                    "der Coder läuft in seinem BIOS und ist nicht auf Sendung: \"<< Start\" "
+                    "drücken und das Update erneut ausführen, um es abzuschließen.");
+    }
+    return Pick(language,
+                "the Coder is running its BIOS and is off air: run the update again to complete "
+                "it.",
+                "der Coder läuft in seinem BIOS und ist nicht auf Sendung: das Update erneut "
+                "starten, um es abzuschließen.");
+}
+
+std::string Capitalised(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
+
+std::string InBiosNote(int32_t result, const FlashEndState& state, FrontEnd frontEnd,
+                       Language language) {
+    const std::string offAir = OffAir(frontEnd, language);
+    if (result == UPD_FINISH_FAILED) {
+        return Pick(language, "All files were written, but the finish command failed; ",
+                    "Alle Dateien wurden geschrieben, aber der Abschlussbefehl schlug fehl; ") +
+               offAir;
+    }
+    if (state.blockKnown) {
+        const std::string block = FormatString(
+            "%04X:%04X", {static_cast<int64_t>(state.segment), static_cast<int64_t>(state.offset)});
+        return Pick(language, "Stopped at block " + block + " of " + state.file + "; ",
+                    "Abgebrochen bei Block " + block + " von " + state.file + "; ") +
+               offAir;
+    }
+    if (state.eraseRegion >= 0) {
+        const std::string region = std::to_string(state.eraseRegion);
+        return Pick(language, "Stopped while erasing flash region " + region + "; ",
+                    "Abgebrochen beim Löschen des Flash-Bereichs " + region + "; ") +
+               offAir;
+    }
+    return Capitalised(offAir);
+}
+
+std::string Count(int32_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace
 
 bool BiosVersionTooOld(const std::string& biosVersion) {
@@ -122,4 +177,82 @@ std::string UpdateResultText(int32_t result, int32_t lastBlockResult, Language l
         }
     }
     return text;
+}
+
+std::string FlashFailureNote(int32_t result, const FlashEndState& state, FrontEnd frontEnd,
+                             Language language) {
+    if (result == UPD_OK || result == UPD_INTERRUPTED) {
+        return "";
+    }
+    switch (state.phase) {
+        case FlashEndState::Phase::BeforeStart:
+            if (result == UPD_START_FAILED) {
+                // Sent but not confirmed: the coder may have restarted all the same.
+                return Pick(language,
+                            "Nothing was written to the Coder. If it no longer answers, it "
+                            "restarted into its BIOS and is off air: run the update again to "
+                            "complete it.",
+                            "Auf den Coder wurde nichts geschrieben. Antwortet er nicht mehr, ist "
+                            "er in sein BIOS neu gestartet und nicht auf Sendung: das Update "
+                            "erneut starten, um es abzuschließen.");
+            }
+            return Pick(language, "Nothing was changed on the Coder: it runs the firmware it had.",
+                        "Am Coder wurde nichts geändert: er läuft mit seiner bisherigen Firmware.");
+        case FlashEndState::Phase::InBios:
+            return InBiosNote(result, state, frontEnd, language);
+        case FlashEndState::Phase::AfterFinish:
+            break;
+    }
+    if (state.biosAfterRestart) {
+        return Pick(language,
+                    "All files were written and acknowledged, but the Coder restarted into its "
+                    "BIOS, not into the new firmware, and is off air: run the update again; if it "
+                    "stays in its BIOS, check the firmware files.",
+                    "Alle Dateien wurden geschrieben und bestätigt, aber der Coder ist in sein "
+                    "BIOS statt in die neue Firmware gestartet und nicht auf Sendung: das Update "
+                    "erneut starten; bleibt er im BIOS, die Firmwaredateien prüfen.");
+    }
+    const std::string written = Pick(language,
+                                     "All files were written and acknowledged; the Coder did not "
+                                     "answer after its restart. ",
+                                     "Alle Dateien wurden geschrieben und bestätigt; nach dem "
+                                     "Neustart hat der Coder nicht geantwortet. ");
+    if (frontEnd == FrontEnd::Wizard) {
+        return written + Pick(language, "\"<< Start\" and \"Next >\" show what runs now.",
+                              "\"<< Start\" und \"Weiter >\" zeigen, was jetzt läuft.");
+    }
+    return written + Pick(language, "tarvelin-cli identify shows what runs now.",
+                          "tarvelin-cli identify zeigt, was jetzt läuft.");
+}
+
+std::string IdentificationReason(int32_t outcome, const AnswerEvidence& evidence,
+                                 Language language) {
+    if (outcome == UPD_NETPC_TOO_OLD && evidence.silent) {
+        return Pick(
+            language,
+            "Nothing answered on " + evidence.target + ", not one byte: is that the NetPC's port?",
+            "Auf " + evidence.target +
+                " hat nichts geantwortet, kein einziges Byte: ist das der Port des NetPC?");
+    }
+    const bool failed = outcome == UPD_NO_BAUD_RATE || outcome == UPD_CONNECT_FAILED ||
+                        outcome == UPD_NETPC_TOO_OLD;
+    if (!failed || evidence.received < 0) {
+        return "";
+    }
+    if (evidence.biosAnswer) {
+        return Pick(language,
+                    "The Coder's BIOS answered the version query with " +
+                        Count(evidence.received, "byte", "bytes") + ", " +
+                        std::to_string(evidence.expected) + " expected.",
+                    "Das BIOS des Coders hat die Versionsabfrage mit " +
+                        Count(evidence.received, "Byte", "Bytes") +
+                        " beantwortet, erwartet waren " + std::to_string(evidence.expected) + ".");
+    }
+    return Pick(language,
+                "The Coder answered the version query with " +
+                    Count(evidence.received, "character", "characters") + ", " +
+                    std::to_string(evidence.expected) + " expected.",
+                "Der Coder hat die Versionsabfrage mit " +
+                    Count(evidence.received, "Zeichen", "Zeichen") +
+                    " beantwortet, erwartet waren " + std::to_string(evidence.expected) + ".");
 }

@@ -52,3 +52,44 @@ bool BiosVersionTooOld(const std::string& biosVersion);
 // Text 396 + result; for results 14 to 16 a line break and the reason from the last block
 // result follow.
 std::string UpdateResultText(int32_t result, int32_t lastBlockResult, Language language);
+
+// Where a flash sequence ended, as far as it decides what the coder was left with.
+struct FlashEndState {
+    enum class Phase {
+        BeforeStart,  // the start command was not accepted: the coder runs what it ran
+        InBios,       // after the start command, or found in its BIOS: off air until completed
+        AfterFinish,  // every block acknowledged and the finish command accepted
+    };
+    Phase phase = Phase::BeforeStart;
+    int eraseRegion = -1;     // the region whose erase command failed; -1 for none
+    bool blockKnown = false;  // blocks were being written; `segment`:`offset` of `file` last
+    uint16_t segment = 0;
+    uint16_t offset = 0;
+    std::string file;
+    bool biosAfterRestart = false;  // after the finish: found in its BIOS, not the new firmware
+};
+
+// Who shows a note: the command line names its commands, the wizard its buttons.
+enum class FrontEnd { CommandLine, Wizard };
+
+// The note below a failed update's own texts: what the failure left on the coder and what to
+// do now. Empty for success and for a stop request, whose own text says it.
+std::string FlashFailureNote(int32_t result, const FlashEndState& state, FrontEnd frontEnd,
+                             Language language);
+
+// What came back on the identification's connections, where the system has no reason to give.
+struct AnswerEvidence {
+    // A TCP connection to `target` (host:port) on which not one byte came back.
+    bool silent = false;
+    std::string target;
+    // The last version answer of the wrong size (characters of a firmware answer, bytes of a
+    // BIOS answer); received < 0 when there was none.
+    bool biosAnswer = false;
+    int32_t received = -1;
+    int32_t expected = 0;
+};
+
+// The reason beside an identification that may not go on, from what came back; empty when the
+// evidence says nothing about that outcome.
+std::string IdentificationReason(int32_t outcome, const AnswerEvidence& evidence,
+                                 Language language);

@@ -194,6 +194,45 @@ void UpdateProcedure::Waited() {
     m_sink.Post(WM_UPD_WAIT, WAIT_NONE, 0);
 }
 
+AnswerEvidence UpdateProcedure::Evidence() const {
+    AnswerEvidence evidence = m_evidence;
+    const T1x_UECPMessageHandler::WrongVersionAnswer& wrong = m_handler.LastWrongVersionAnswer();
+    evidence.biosAnswer = wrong.bios;
+    evidence.received = wrong.received;
+    evidence.expected = wrong.expected;
+    return evidence;
+}
+
+void UpdateProcedure::NoteSilence(const UECPMessageHandler& connection) {
+    if (connection.BytesReceived() == 0) {
+        const ConnectionChoice choice = GetConnectionChoice();
+        m_evidence.silent = true;
+        m_evidence.target = choice.tcpAddress + ":" + std::to_string(choice.tcpPort);
+    }
+}
+
+FlashEndState UpdateProcedure::EndState() const {
+    FlashEndState state;
+    switch (m_phase) {
+        case Phase::BeforeStart:
+            state.phase = FlashEndState::Phase::BeforeStart;
+            break;
+        case Phase::InBios:
+            state.phase = FlashEndState::Phase::InBios;
+            break;
+        case Phase::AfterFinish:
+            state.phase = FlashEndState::Phase::AfterFinish;
+            break;
+    }
+    state.eraseRegion = m_eraseRegion;
+    state.blockKnown = m_blocksStarted;
+    state.segment = m_nextBlock.segment;
+    state.offset = m_nextBlock.offset;
+    state.file = m_nextBlockFile;
+    state.biosAfterRestart = m_restartedIntoBios;
+    return state;
+}
+
 IdentificationState UpdateProcedure::StateForChecks() const {
     const ConnectionChoice choice = GetConnectionChoice();
     IdentificationState state;
@@ -223,6 +262,8 @@ void UpdateProcedure::StartIdentification() {
     WaitForWorker();  // the log is reopened only while no worker writes into it
     m_stopRequested = false;
     m_openFailure = OpenFailure{};
+    m_evidence = AnswerEvidence{};
+    m_handler.ForgetWrongVersionAnswer();
     OpenLogFile();
     StartWorker(&UpdateProcedure::IdentifyThreadProc);
 }
@@ -379,6 +420,10 @@ void UpdateProcedure::IdentifyThreadProc() {
     } else {
         outcome = IdentifyOverTcp();
     }
+    const std::string reason = IdentificationReason(outcome, Evidence(), Language::English);
+    if (!reason.empty()) {
+        m_log.WriteLine("Reason: " + reason);
+    }
     m_sink.Post(WM_UPD_IDENTIFIED, outcome, 0);
 }
 
@@ -447,6 +492,7 @@ int32_t UpdateProcedure::IdentifyOverTcp() {
         return outcome;
     }
     if (modeQueryFailed) {
+        NoteSilence(m_handler);
         m_handler.Close(0);
         return UPD_NETPC_TOO_OLD;
     }
@@ -462,6 +508,7 @@ int32_t UpdateProcedure::IdentifyOverTcp() {
         return UPD_CONNECT_FAILED;
     }
     if (netpc.QueryTransferMode(m_transferMode, kAddress) != ERR_OK) {
+        NoteSilence(netpc);
         return UPD_NETPC_TOO_OLD;  // the connection goes with the NetPC handler
     }
     m_transferMode = m_transferMode == 0 ? 1 : 0;
@@ -509,6 +556,9 @@ void UpdateProcedure::UpdateThreadProc() {
     m_phase = m_biosRunning ? Phase::InBios : Phase::BeforeStart;
     m_nextBlock = BlockAddress(kCoderFirmwareSegment, 0);
     m_nextBlockFile = BaseName(m_coderFile);
+    m_eraseRegion = -1;
+    m_blocksStarted = false;
+    m_restartedIntoBios = false;
     do {
         // A file that cannot be flashed whole is refused before the coder leaves its firmware.
         for (const Stage& stage : stages) {
@@ -678,6 +728,7 @@ bool UpdateProcedure::EraseFlashRegions() {
             return false;  // the caller words the stop
         }
         Waiting(WAIT_ERASE, static_cast<uint32_t>(kLongTimeoutMs));
+        m_eraseRegion = region;
         const UECP_IO_Error erased = m_handler.EraseFlash(region, kAddress);
         Waited();
         if (erased != ERR_OK) {
@@ -685,6 +736,7 @@ bool UpdateProcedure::EraseFlashRegions() {
             m_handler.Close(0);
             return false;
         }
+        m_eraseRegion = -1;
         Pause(kAfterErasePauseMs);
     }
     m_handler.Close(0);
@@ -708,6 +760,7 @@ int32_t UpdateProcedure::FlashFile(const std::string& path, uint16_t segmentBase
         if (Interrupted()) {
             return UPD_INTERRUPTED;
         }
+        m_blocksStarted = true;
         int32_t count = 0;
         const FirmwareFileReader::ReadResult read = file.ReadBlock(block, count);
         if (read == FirmwareFileReader::ReadResult::EndOfFile) {
@@ -789,6 +842,7 @@ int32_t UpdateProcedure::FinishUpdate() {
         // not run. Reporting the BIOS version as the new one would call a failure a success.
         m_log.WriteLine("Coder Bios " + m_currentVersion +
                         " is still running: the new firmware did not start");
+        m_restartedIntoBios = true;
         return UPD_RECONNECT_FAILED;
     }
     return UPD_OK;

@@ -58,6 +58,10 @@ public:
 
     // What the version checks need of the last identification.
     IdentificationState StateForChecks() const;
+    // What came back on the last identification's connections, for its reason line.
+    AnswerEvidence Evidence() const;
+    // Where the last flash sequence ended, for the note after a failure.
+    FlashEndState EndState() const;
 
     // Connection set-up.
     bool OpenConnection(bool longTimeouts, int baudRate, int retries);
@@ -120,6 +124,8 @@ private:
     void Waited();
     uint32_t DetectionBudgetMs() const;
     void KeepOpenFailure();
+    // Marks the identification's connection as silent when not one byte came back on it.
+    void NoteSilence(const UECPMessageHandler& connection);
     bool IsTcp() const { return GetConnectionChoice().connectionType == kConnectionTypeTcp; }
     void StartWorker(void (UpdateProcedure::*body)());
     int32_t ResponseTimeout() const;
@@ -143,4 +149,9 @@ private:
     SegmentOffset m_nextBlock{0, 0};
     std::string m_nextBlockFile;
     Interruption m_interruption;
+    // Beside the phase, where a failure left the coder.
+    int m_eraseRegion = -1;
+    bool m_blocksStarted = false;
+    bool m_restartedIntoBios = false;
+    AnswerEvidence m_evidence;
 };

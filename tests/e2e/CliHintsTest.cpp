@@ -3,10 +3,8 @@
 // a missing device, a pseudo-terminal another process holds, a device node the user may not
 // open, a refused and an unresolvable TCP/IP target.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <termios.h>
 
 #include <functional>
@@ -15,32 +13,11 @@
 #include "CliHeldTerminal.h"
 #include "CliProcess.h"
 #include "FirmwareFolder.h"
+#include "support/LoopbackPorts.h"
 
 namespace {
 
 constexpr int kNobody = 65534;
-
-// A loopback port that refuses connections: bound, so nobody else takes it, but not listening.
-class RefusingPort {
-public:
-    RefusingPort() {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port_ = ntohs(address.sin_port);
-        }
-    }
-    ~RefusingPort() { close(fd_); }
-    uint16_t Port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
-};
 
 struct Setting {
     std::vector<std::string> target;  // --serial X or --tcp X
@@ -102,8 +79,9 @@ HeldTerminal& NewTerminal() {
     return *g_terminals.back();
 }
 
-RefusingPort& Refusing() {
-    static RefusingPort port;
+// Bound but not listening: every connection is refused.
+LoopbackPort& Refusing() {
+    static LoopbackPort port(false);
     return port;
 }
 

@@ -100,6 +100,13 @@ TEST(Fleet, OneCoderRefusesABlockAndASecondRunSkipsTheCurrentOnes) {
     EXPECT_EQ(failed["result"], 14);
     EXPECT_NE(failed["lastBlockResult"], 0);
     EXPECT_EQ(failed["message"].get<std::string>().rfind("Error while flashing the Coder", 0), 0u);
+    // Where the coder was left, in the note and in the message a technician reads.
+    const std::string note =
+        "Stopped at block 8000:0140 of Coder_V02_16.img; the Coder is running its BIOS and is off "
+        "air: run the update again to complete it.";
+    EXPECT_EQ(failed["note"], note);
+    EXPECT_NE(failed["message"].get<std::string>().find(note), std::string::npos) << failed;
+    EXPECT_TRUE(summary["coders"][0]["note"].is_null());
     EXPECT_EQ(failed["columns"]["site"], "Site 3, north");
     EXPECT_EQ(summary["coders"][0]["versionAfter"], "2.16");
     EXPECT_NE(first.Err().find("c3"), std::string::npos);

@@ -139,9 +139,16 @@ TEST(IdentifyTcp, OldNetPcWithASilentCoderIsTooOldWithoutASecondConnection) {
     ASSERT_NE(t.Port(), 0);
     const int64_t outcome = t.run.Identify();
     EXPECT_EQ(outcome, UPD_NETPC_TOO_OLD);
-    EXPECT_EQ(
-        t.run.ProcedureLines(),
-        Join({kOpened, {"Checking NetPC transfer mode...", "Trying to get firmware version..."}}));
+    // Not one byte came back: that is said, as it is also what a wrong port looks like.
+    const std::string silent = "Nothing answered on 127.0.0.1:" + std::to_string(t.Port()) +
+                               ", not one byte: is that the NetPC's port?";
+    EXPECT_EQ(t.run.ProcedureLines(),
+              Join({kOpened,
+                    {"Checking NetPC transfer mode...", "Trying to get firmware version...",
+                     "Reason: " + silent}}));
+    EXPECT_EQ(IdentificationReason(static_cast<int32_t>(outcome), t.run.procedure->Evidence(),
+                                   Language::English),
+              silent);
     EXPECT_TRUE(t.run.procedure->Pauses().empty());
     const IdentificationVerdict verdict = t.Verdict(outcome);
     EXPECT_FALSE(verdict.mayGoOn);

@@ -172,7 +172,13 @@ private slots:
         auto* detail = Find<CXColorStatic>(&sheet, "info1007");
         auto* hint = Find<CXColorStatic>(&sheet, "info1010");
         QVERIFY(Find<CXColorStatic>(&sheet, "info1006")->text().startsWith("Connection to Coder"));
-        QCOMPARE(detail->text(), QString::fromStdString(LoadText(220, Language::English)));
+        // Not one byte came back, which is also what a wrong port looks like: the reason line
+        // below the specified text says so.
+        QCOMPARE(detail->text(),
+                 QString::fromStdString(LoadText(220, Language::English)) +
+                     QString("\nNothing answered on 127.0.0.1:%1, not one byte: is that the "
+                             "NetPC's port?")
+                         .arg(sim.TcpPort()));
         QVERIFY(ErrorStyle(detail));
         QCOMPARE(hint->text(), QString::fromStdString(LoadText(224, Language::English)));
         QVERIFY(ErrorStyle(hint));
@@ -323,6 +329,14 @@ private slots:
         QCOMPARE(detail->text(),
                  QString("Error while flashing the Coder firmware.\nVerify failed."));
         QVERIFY(detail->isVisible());
+        // Below the texts, where the busy line was: what the coder was left with.
+        auto* note = Find<QLabel>(&sheet, "updateFailureNote");
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(),
+                 QString("Stopped at block 8000:0000 of Coder_V02_16.img; the Coder is running its "
+                         "BIOS and is off air: press \"<< Start\" and run the update again to "
+                         "complete it."));
+        QVERIFY(note->geometry().top() >= detail->geometry().bottom());
         auto* showLog = Find<QPushButton>(&sheet, "update1014");
         QVERIFY(showLog->isVisible());
         QVERIFY(!Find<CXColorStatic>(&sheet, "update1019")->isVisible());

@@ -148,6 +148,8 @@ TEST(TcpTransport, ConnectsSendsAndReceivesInPiecesOf256) {
     WriteAll(peer, std::vector<uint8_t>(kFrame.begin() + 4, kFrame.end()));
     ASSERT_TRUE(reader.WaitFrames(2));
     EXPECT_EQ(reader.Frames()[1], kFrame);
+    // Every received byte is counted for the connection, the noise as well.
+    EXPECT_EQ(transport.bytesReceived.load(), burst.size() + kFrame.size());
     transport.Close(false);
     EXPECT_FALSE(transport.isOpen);
     close(peer);

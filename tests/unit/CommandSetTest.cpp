@@ -54,6 +54,14 @@ TEST(CoderCommands, FirmwareVersion) {
     version = "unchanged";
     EXPECT_EQ(shortAnswer.QueryFirmwareVersion(version, 0), ERR_UNEXPECTED_SIZE);
     EXPECT_EQ(version, "unchanged");
+    // What came back is kept beside the result, for the reason a user is shown.
+    EXPECT_EQ(coder.LastWrongVersionAnswer().received, -1);
+    const auto& wrong = shortAnswer.LastWrongVersionAnswer();
+    EXPECT_FALSE(wrong.bios);
+    EXPECT_EQ(wrong.received, 4);
+    EXPECT_EQ(wrong.expected, 5);
+    shortAnswer.ForgetWrongVersionAnswer();
+    EXPECT_EQ(shortAnswer.LastWrongVersionAnswer().received, -1);
 
     // A payload longer than the 64-byte buffer is refused, not copied.
     Coder longAnswer([](const Bytes&) {
@@ -62,6 +70,8 @@ TEST(CoderCommands, FirmwareVersion) {
         return AckThen(answer);
     });
     EXPECT_EQ(longAnswer.QueryString(0x7E, version, -1, 0), ERR_UNEXPECTED_SIZE);
+    EXPECT_EQ(longAnswer.QueryFirmwareVersion(version, 0), ERR_UNEXPECTED_SIZE);
+    EXPECT_EQ(longAnswer.LastWrongVersionAnswer().received, 65);
 }
 
 TEST(CoderCommands, BiosVersionWaitsForNoAcknowledgement) {
@@ -77,6 +87,9 @@ TEST(CoderCommands, BiosVersionWaitsForNoAcknowledgement) {
         return std::vector<Bytes>{WireFrame({0x7E, 0x05, '2', '.', '1', '0'})};
     });
     EXPECT_EQ(wrongSize.QueryBiosVersion(version, 500, 0), ERR_UNEXPECTED_SIZE);
+    EXPECT_TRUE(wrongSize.LastWrongVersionAnswer().bios);
+    EXPECT_EQ(wrongSize.LastWrongVersionAnswer().received, 6);
+    EXPECT_EQ(wrongSize.LastWrongVersionAnswer().expected, 7);
 }
 
 TEST(CoderCommands, WordsSkipTheMainPortPadByte) {

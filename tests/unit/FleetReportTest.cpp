@@ -129,6 +129,20 @@ TEST(FleetEvents, ChildEndsAreClassified) {
          false,
          CoderOutcome::Succeeded,
          "differs from the version to flash"},
+        // The child's reason and note follow its message.
+        {{kIdentified, result(R"("result":14,"message":"Error while flashing.","note":"Stopped)"
+                              R"( at block 8000:0080","exitStatus":14)")},
+         Exited(14),
+         false,
+         CoderOutcome::Failed,
+         "Error while flashing. Stopped at block 8000:0080"},
+        {{R"({"event":"status","text":"Connecting to Coder..."})",
+          result(R"("outcome":19,"mayUpdate":false,"reason":"Nothing answered on h:1",)"
+                 R"("exitStatus":19)")},
+         Exited(19),
+         true,
+         CoderOutcome::Blocked,
+         "Nothing answered on h:1"},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
@@ -137,6 +151,8 @@ TEST(FleetEvents, ChildEndsAreClassified) {
         EXPECT_EQ(OutcomeName(outcome), std::string(OutcomeName(c.outcome))) << "case " << i;
         EXPECT_NE(reason.find(c.reasonPart), std::string::npos) << "case " << i << ": " << reason;
     }
+    // The last case: the child's reason takes the place of its last phase.
+    EXPECT_EQ(reason, "Nothing answered on h:1");
 }
 
 TEST(FleetEvents, CurrentMeansTheSameVersionToFlash) {

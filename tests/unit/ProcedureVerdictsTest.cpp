@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "uecp/ResultCodes.h"
 #include "update/CZelkorTools.h"
 #include "update/ProcedureVerdicts.h"
@@ -147,6 +150,180 @@ TEST(UpdateResult, TextsAndReasons) {
     for (int32_t result = UPD_CONNECT_FAILED; result <= UPD_RECONNECT_FAILED; ++result) {
         EXPECT_FALSE(UpdateResultText(result, ERR_OK, en).empty()) << result;
         EXPECT_FALSE(UpdateResultText(result, ERR_OK, Language::German).empty()) << result;
+    }
+}
+
+// Which note follows which end: each case names parts of the note in English and in German;
+// a wrong phase, a lost block or region, or a front end's wrong words show as a missing part.
+struct NoteCase {
+    const char* name;
+    int32_t result;
+    FlashEndState state;
+    FrontEnd frontEnd;
+    std::vector<std::string> english;
+    std::vector<std::string> german;
+};
+
+FlashEndState At(FlashEndState::Phase phase) {
+    FlashEndState state;
+    state.phase = phase;
+    return state;
+}
+FlashEndState AtBlock(uint16_t segment, uint16_t offset, const std::string& file) {
+    FlashEndState state = At(FlashEndState::Phase::InBios);
+    state.blockKnown = true;
+    state.segment = segment;
+    state.offset = offset;
+    state.file = file;
+    state.eraseRegion = 1;  // a block written says more than an earlier erase
+    return state;
+}
+FlashEndState AtRegion(int region) {
+    FlashEndState state = At(FlashEndState::Phase::InBios);
+    state.eraseRegion = region;
+    return state;
+}
+FlashEndState BiosAfterRestart() {
+    FlashEndState state = At(FlashEndState::Phase::AfterFinish);
+    state.biosAfterRestart = true;
+    return state;
+}
+
+using Phase = FlashEndState::Phase;
+constexpr FrontEnd kCli = FrontEnd::CommandLine;
+constexpr FrontEnd kWizard = FrontEnd::Wizard;
+
+const NoteCase kNoteCases[] = {
+    {"BeforeStart",
+     UPD_CONNECT_FAILED,
+     At(Phase::BeforeStart),
+     kCli,
+     {"Nothing was changed on the Coder"},
+     {"nichts geändert"}},
+    {"RefusedFileBeforeStart",
+     UPD_CODER_FILE_OPEN_FAILED,
+     At(Phase::BeforeStart),
+     kWizard,
+     {"Nothing was changed"},
+     {"nichts geändert"}},
+    {"StartCommandFailed",
+     UPD_START_FAILED,
+     At(Phase::BeforeStart),
+     kCli,
+     {"Nothing was written", "BIOS", "run the update again"},
+     {"nichts geschrieben", "BIOS"}},
+    {"BiosSilent",
+     UPD_BIOS_NO_ANSWER,
+     At(Phase::InBios),
+     kCli,
+     {"The Coder is running its BIOS and is off air", "run the update again to complete it"},
+     {"Der Coder läuft in seinem BIOS", "nicht auf Sendung", "erneut starten"}},
+    {"EraseRefused",
+     UPD_ERASE_FAILED,
+     AtRegion(2),
+     kCli,
+     {"erasing flash region 2", "off air", "run the update again"},
+     {"Flash-Bereichs 2", "nicht auf Sendung"}},
+    {"BlockFailed",
+     UPD_CODER_FLASH_FAILED,
+     AtBlock(0x8000, 0x0A00, "Coder_V02_16.img"),
+     kCli,
+     {"block 8000:0A00 of Coder_V02_16.img", "running its BIOS", "off air",
+      "run the update again to complete it"},
+     {"Block 8000:0A00 von Coder_V02_16.img", "BIOS", "nicht auf Sendung"}},
+    {"BlockFailedInTheWizard",
+     UPD_DSP_FLASH_FAILED,
+     AtBlock(0xD800, 0x0040, "Dsp.dsp"),
+     kWizard,
+     {"block D800:0040 of Dsp.dsp", "off air", "\"<< Start\""},
+     {"\"<< Start\" drücken"}},
+    {"FinishFailed",
+     UPD_FINISH_FAILED,
+     AtBlock(0x8000, 0x0A00, "Coder_V02_16.img"),
+     kCli,
+     {"All files were written, but the finish command failed", "off air"},
+     {"Abschlussbefehl", "nicht auf Sendung"}},
+    {"NotBackAfterTheRestart",
+     UPD_RECONNECT_FAILED,
+     At(Phase::AfterFinish),
+     kCli,
+     {"All files were written and acknowledged", "tarvelin-cli identify shows what runs now"},
+     {"geschrieben und bestätigt", "tarvelin-cli identify zeigt"}},
+    {"NotBackInTheWizard",
+     UPD_RECONNECT_FAILED,
+     At(Phase::AfterFinish),
+     kWizard,
+     {"written and acknowledged", "\"<< Start\" and \"Next >\" show what runs now"},
+     {"\"Weiter >\""}},
+    {"BackInItsBios",
+     UPD_RECONNECT_FAILED,
+     BiosAfterRestart(),
+     kCli,
+     {"written and acknowledged", "restarted into its BIOS", "off air", "run the update again"},
+     {"in sein BIOS", "nicht auf Sendung"}},
+};
+
+class FailureNote : public testing::TestWithParam<NoteCase> {};
+
+TEST_P(FailureNote, SaysWhatTheCoderWasLeftWith) {
+    const NoteCase& c = GetParam();
+    const std::string english = FlashFailureNote(c.result, c.state, c.frontEnd, Language::English);
+    const std::string german = FlashFailureNote(c.result, c.state, c.frontEnd, Language::German);
+    for (const std::string& part : c.english) {
+        EXPECT_NE(english.find(part), std::string::npos) << part << " in: " << english;
+    }
+    for (const std::string& part : c.german) {
+        EXPECT_NE(german.find(part), std::string::npos) << part << " in: " << german;
+    }
+    // The command line's note names no button, the wizard's no command.
+    const std::string other = c.frontEnd == kCli ? "<< Start" : "tarvelin-cli";
+    EXPECT_EQ(english.find(other), std::string::npos) << english;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, FailureNote, testing::ValuesIn(kNoteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FailureNoteEnds, NoneForSuccessOrAStop) {
+    for (const Phase phase : {Phase::BeforeStart, Phase::InBios, Phase::AfterFinish}) {
+        for (const FrontEnd frontEnd : {kCli, kWizard}) {
+            EXPECT_EQ(FlashFailureNote(UPD_OK, At(phase), frontEnd, Language::English), "");
+            EXPECT_EQ(FlashFailureNote(UPD_INTERRUPTED, At(phase), frontEnd, Language::German), "");
+        }
+    }
+}
+
+TEST(IdentificationReasons, WhatCameBackForTheFailedOutcomes) {
+    const Language en = Language::English;
+    AnswerEvidence silent;
+    silent.silent = true;
+    silent.target = "127.0.0.1:4002";
+    EXPECT_EQ(IdentificationReason(UPD_NETPC_TOO_OLD, silent, en),
+              "Nothing answered on 127.0.0.1:4002, not one byte: is that the NetPC's port?");
+    EXPECT_NE(
+        IdentificationReason(UPD_NETPC_TOO_OLD, silent, Language::German).find("Port des NetPC"),
+        std::string::npos);
+
+    AnswerEvidence wrong;
+    wrong.received = 6;
+    wrong.expected = 5;
+    for (const int32_t outcome : {UPD_NO_BAUD_RATE, UPD_CONNECT_FAILED, UPD_NETPC_TOO_OLD}) {
+        EXPECT_EQ(IdentificationReason(outcome, wrong, en),
+                  "The Coder answered the version query with 6 characters, 5 expected.")
+            << outcome;
+    }
+    EXPECT_EQ(IdentificationReason(UPD_NO_BAUD_RATE, wrong, Language::German),
+              "Der Coder hat die Versionsabfrage mit 6 Zeichen beantwortet, erwartet waren 5.");
+    wrong.biosAnswer = true;
+    wrong.received = 1;
+    wrong.expected = 7;
+    EXPECT_EQ(IdentificationReason(UPD_CONNECT_FAILED, wrong, en),
+              "The Coder's BIOS answered the version query with 1 byte, 7 expected.");
+
+    // Nothing to say: no evidence, or an outcome the evidence does not explain.
+    EXPECT_EQ(IdentificationReason(UPD_CONNECT_FAILED, AnswerEvidence{}, en), "");
+    EXPECT_EQ(IdentificationReason(UPD_CONNECT_FAILED, silent, en), "");
+    for (const int32_t outcome : {UPD_TCP_FIRMWARE, UPD_TCP_BIOS, UPD_BIOS_TOO_OLD}) {
+        EXPECT_EQ(IdentificationReason(outcome, wrong, en), "") << outcome;
     }
 }
 
