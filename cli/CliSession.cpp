@@ -133,6 +133,7 @@ CliSession::CliSession(const CliOptions& options)
       events_(stdout, options.events) {}
 
 CliSession::~CliSession() {
+    interrupts_.reset();  // no signal reaches a procedure being taken down
     procedure_.reset();
 }
 
@@ -177,6 +178,8 @@ bool CliSession::HandleCommonEvent(const Event& event) {
                 progress_->Hide();
             }
             Problem(CliTextFormat(CliText::StopRequested, language_));
+            procedure_->WriteLog("Stop requested by " +
+                                 InterruptWatch::SignalName(interrupts_->Signal()));
         }
         procedure_->RequestStop();
         return true;
@@ -452,6 +455,14 @@ bool CliSession::OpenLog(int& status) {
         Info(FormatString(CliTextFormat(CliText::LogAt, language_), {p.LogPath()}));
         events_.Emit("log", {{"path", p.LogPath()}});
         json_.Add("logPath", p.LogPath());
+        const LogRotation& rotation = p.LogRotationProblem();
+        if (rotation.Failed()) {
+            const std::string text = FormatString(CliTextFormat(CliText::LogNotKept, language_),
+                                                  {rotation.stuck, rotation.reason, p.LogPath()});
+            Problem(text);
+            Warning("LOG_NOT_KEPT", 0, text);
+            warnings_.pop_back();  // about the log, not a warning of the version checks
+        }
         return true;
     }
     if (named) {
@@ -473,6 +484,7 @@ bool CliSession::OpenLog(int& status) {
 }
 
 int CliSession::Identify() {
+    interrupts_->SetTalkingToCoder(true);
     procedure_->StartIdentification();
     Status(LoadText(201, language_));
     for (;;) {
@@ -488,6 +500,7 @@ int CliSession::Identify() {
         }
     }
     procedure_->WaitForWorker();
+    interrupts_->SetTalkingToCoder(false);
     DrainFrameLog();
     identified_ = true;
 
@@ -547,7 +560,7 @@ int CliSession::Identify() {
                                 {"mayUpdate", verdict_.mayGoOn},
                                 {"warnings", warnings_}});
     if (interruptRequested_) {
-        return kExitInterrupted;
+        return interrupts_->ExitStatus();
     }
     return verdict_.mayGoOn ? 0 : verdict_.stopCode;
 }
@@ -623,6 +636,8 @@ int CliSession::Flash() {
     auto lastProgressEvent = std::chrono::steady_clock::time_point{};
     int lastPercent = -1;
 
+    // Until the program ends: what the flash sequence left is reported, whatever comes.
+    interrupts_->SetTalkingToCoder(true);
     p.StartFlashing();
     Status(LoadText(p.m_biosRunning ? 212 : 211, language_));
     for (bool finished = false; !finished;) {
@@ -724,7 +739,7 @@ int CliSession::Flash() {
     json_.Add("note", note);
     if (result == UPD_INTERRUPTED) {
         Problem(message);
-        return kExitInterrupted;
+        return interrupts_->ExitStatus();
     }
     return result;
 }
@@ -736,10 +751,53 @@ int CliSession::Interrupted() {
     }
     Problem(text);
     json_.Add("message", text);
-    return kExitInterrupted;
+    return interrupts_->ExitStatus();
+}
+
+void CliSession::EndNow(int signal) {
+    // On the watcher's thread, beside a main thread that may be blocked anywhere (in a FIFO's
+    // open, in the middle of a line): only the log, which locks each line, and plain writes.
+    const std::string name = InterruptWatch::SignalName(signal);
+    const int status = 128 + signal;
+    const std::string text = FormatString(CliTextFormat(CliText::EndedBySignal, language_), {name});
+    UpdateLog& log = procedure_->m_log;
+    log.WriteLine("Ended by " + name + "; nothing was on its way to the Coder");
+    const bool logged = log.IsOpen();
+    const std::string logPath = log.Path();
+    std::string words = "\ntarvelin-cli: " + EscapeForTerminal(text) + "\n";
+    if (logged) {
+        words += FormatString(CliTextFormat(CliText::LogAt, language_), {logPath}) + "\n";
+    }
+    const auto put = [](int fd, const std::string& bytes) {
+        for (size_t done = 0; done < bytes.size();) {
+            const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return;
+            }
+            done += static_cast<size_t>(n);
+        }
+    };
+    put(STDERR_FILENO, words);
+    nlohmann::ordered_json result = nlohmann::ordered_json::object();
+    result["logPath"] = logged ? nlohmann::ordered_json(logPath) : nlohmann::ordered_json(nullptr);
+    result["message"] = text;
+    result["exitStatus"] = status;
+    if (options_.json) {
+        put(STDOUT_FILENO, JsonWriter::Line(result) + "\n");
+    }
+    if (events_.Enabled()) {
+        nlohmann::ordered_json line = {{"event", "result"}};
+        line.update(result);
+        put(STDOUT_FILENO, JsonWriter::Line(line) + "\n");
+    }
 }
 
 int CliSession::Finish(int status) {
+    // The result is being written: a signal now lets it be written whole.
+    interrupts_->SetTalkingToCoder(true);
     // Support asks for the log after a failure: its place is the failure's last line.
     if (status != 0 && status != kExitCannotCreate && procedure_->m_log.IsOpen()) {
         Problem(FormatString(CliTextFormat(CliText::LogAt, language_), {procedure_->LogPath()}));
@@ -775,7 +833,8 @@ int CliSession::Run() {
         wake_.notify_one();
     });
     procedure_->SetConnectionChoice(options_.choice);
-    interrupts_ = std::make_unique<InterruptWatch>([this] { Post(kInterruptRequest, 0, 0); });
+    interrupts_ = std::make_unique<InterruptWatch>([this](int) { Post(kInterruptRequest, 0, 0); },
+                                                   [this](int signal) { EndNow(signal); });
     interrupts_->SetLastWords(CliTextFormat(CliText::EndedAtOnce, language_));
 
     int status = 0;
@@ -791,7 +850,7 @@ int CliSession::Run() {
 
     status = Identify();
     AddIdentifyJson();  // as found before any flashing
-    if (status == kExitInterrupted) {
+    if (interrupts_->Interrupted()) {
         return Finish(Interrupted());
     }
     if (options_.command == CliOptions::Command::Identify) {

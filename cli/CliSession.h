@@ -73,6 +73,8 @@ private:
     void AddIdentifyJson();
     void AddFilesJson();
     int Interrupted();
+    // A signal while nothing is on its way to the coder: says so and leaves the result line.
+    void EndNow(int signal);
     int Finish(int status);
 
     CliOptions options_;

@@ -38,6 +38,14 @@ constexpr Texts kTexts[] = {
     {CliText::NothingChanged,
      "Interrupted by the user before the update began; nothing was changed.",
      "Vom Benutzer unterbrochen, bevor das Update begann; es wurde nichts verändert."},
+    {CliText::EndedBySignal,
+     "Ended by %s; nothing was on its way to the Coder, nothing was changed.",
+     "Durch %s beendet; an den Coder war nichts unterwegs, es wurde nichts verändert."},
+    {CliText::LogNotKept,
+     "warning: the previous log could not be kept (%s: %s); the log of this run replaces it "
+     "in %s.",
+     "Warnung: das vorige Protokoll konnte nicht aufbewahrt werden (%s: %s); das Protokoll "
+     "dieses Laufs ersetzt es in %s."},
     {CliText::LatencyNote,
      "note: the USB serial adapter of %s holds every answer up to %d ms (latency_timer), "
      "which slows flashing; as root: echo 1 > /sys/bus/usb-serial/devices/%s/latency_timer",

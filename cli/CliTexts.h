@@ -16,6 +16,8 @@ enum class CliText {
     StopRequested,       // the first Ctrl-C
     EndedAtOnce,         // the second Ctrl-C
     NothingChanged,      // Ctrl-C before the flash sequence began
+    EndedBySignal,       // %s the signal, while nothing was on its way to the coder
+    LogNotKept,          // %s the file that could not be moved, %s the reason, %s the log
     LatencyNote,         // %s the device, %d ms, %s the tty name
     NoCoderFile,         // %s the path, %s the system's reason
     WouldErase,          // %s the regions

@@ -389,7 +389,7 @@ std::string ExitStatusText() {
            "  69      the system refused a resource the program needs\n"
            "  73      the --log file cannot be written\n"
            "  75      a confirmation is needed: run again with --yes\n"
-           "  130     interrupted (Ctrl-C or SIGTERM)\n";
+           "  130     interrupted by Ctrl-C (SIGINT); 143 by SIGTERM, 129 by SIGHUP\n";
 }
 
 std::string UsageText() {

@@ -32,6 +32,12 @@ constexpr auto kSecondInterrupt = std::chrono::seconds(2);
 
 int g_signalPipe = -1;
 
+// A child that a signal stopped: 130 for SIGINT (what the fleet sends), 143 and 129 for a
+// SIGTERM or SIGHUP that reached it from elsewhere.
+bool IsInterruptedStatus(int status) {
+    return status == kExitInterrupted || status == 128 + SIGTERM || status == 128 + SIGHUP;
+}
+
 void OnSignal(int) {
     const int saved = errno;
     const char byte = 1;
@@ -82,13 +88,13 @@ CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bo
                                    int waitStatus, std::string& reason) {
     if (WIFSIGNALED(waitStatus)) {
         reason = std::string("tarvelin-cli ended by signal ") + strsignal(WTERMSIG(waitStatus));
-        return p.haveResult && p.exitStatus == kExitInterrupted ? CoderOutcome::Interrupted
-                                                                : CoderOutcome::Failed;
+        return p.haveResult && IsInterruptedStatus(p.exitStatus) ? CoderOutcome::Interrupted
+                                                                 : CoderOutcome::Failed;
     }
     const int status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
     if (!p.haveResult) {
         reason = "tarvelin-cli ended without a result (exit status " + std::to_string(status) + ")";
-        return status == kExitInterrupted ? CoderOutcome::Interrupted : CoderOutcome::Failed;
+        return IsInterruptedStatus(status) ? CoderOutcome::Interrupted : CoderOutcome::Failed;
     }
     reason = p.message.empty() ? p.phase : p.message;
     const int exit = p.exitStatus >= 0 ? p.exitStatus : status;
@@ -113,7 +119,7 @@ CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bo
         }
         return CoderOutcome::Succeeded;
     }
-    if (exit == kExitInterrupted) {
+    if (IsInterruptedStatus(exit)) {
         return CoderOutcome::Interrupted;
     }
     if (exit == kExitConfirmationNeeded) {

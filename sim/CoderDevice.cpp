@@ -40,7 +40,8 @@ CoderDevice::CoderDevice(const SimOptions& options)
     : options_(options),
       writer_(options.noise),
       state_(options.state == SimOptions::StartState::Bios ? State::Bios : State::Firmware),
-      version_(options.version) {}
+      version_(options.version),
+      off_(options.state == SimOptions::StartState::Off) {}
 
 SimTime CoderDevice::Scaled(int32_t ms) const {
     return SimTime(static_cast<int64_t>(std::llround(ms * 1000.0 * options_.timeScale)));
@@ -78,7 +79,7 @@ void CoderDevice::Reboot(SimTime at, State target) {
 
 bool CoderDevice::Hears(const LinkInfo& link, SimTime now) {
     const State state = StateAt(now);
-    if (silent_ || state == State::RebootingToBios || state == State::RebootingToFirmware) {
+    if (off_ || silent_ || state == State::RebootingToBios || state == State::RebootingToFirmware) {
         return false;
     }
     if (link.kind == LinkKind::Tcp) {

@@ -63,4 +63,5 @@ private:
     std::map<int64_t, int32_t> attempts_;
     bool dropped_ = false;
     bool silent_ = false;
+    const bool off_;
 };

@@ -103,8 +103,10 @@ std::optional<std::string> Apply(const std::string& name, const std::string& v, 
             o.state = SimOptions::StartState::Firmware;
         } else if (v == "bios") {
             o.state = SimOptions::StartState::Bios;
+        } else if (v == "off") {
+            o.state = SimOptions::StartState::Off;
         } else {
-            return bad("firmware or bios");
+            return bad("firmware, bios or off");
         }
     } else if (name == "--firmware-version") {
         if (v.empty() || v.size() > 16 || !Printable(v)) {
@@ -279,7 +281,8 @@ std::string SimHelp() {
            "                          linked as COMn to COMn+N-1\n"
            "\n"
            "Device:\n"
-           "  --state firmware|bios   what the coder runs at start (firmware)\n"
+           "  --state firmware|bios|off  what the coder runs at start (firmware); off: the\n"
+           "                          coder never answers, the NetPC still does\n"
            "  --firmware-version TEXT  firmware version answered to 0x7E, 1 to 16\n"
            "                          characters (V2.15)\n"
            "  --bios-version TEXT|none  BIOS version, 4 characters (2.10); none: 0x87 unanswered\n"

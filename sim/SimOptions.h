@@ -8,7 +8,9 @@
 // Everything the simulated coder, its BIOS and its NetPC can be told on the command line.
 // Delays are device times in milliseconds before `timeScale` is applied.
 struct SimOptions {
-    enum class StartState { Firmware, Bios };
+    // Off: nothing of the coder answers (switched off, or its cable loose); over TCP the
+    // NetPC still answers its own commands.
+    enum class StartState { Firmware, Bios, Off };
 
     // A negative acknowledgement for one write-block (counted from 0), `times` attempts long;
     // times < 0 means every attempt.

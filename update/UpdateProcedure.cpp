@@ -5,6 +5,7 @@
 
 #include "protocol/ArmNetPC_UECPMessageHandler.h"
 #include "update/LogLocation.h"
+#include "update/LogRotation.h"
 #include "update/OpenFailureTexts.h"
 #include "update/StringManager.h"
 
@@ -80,26 +81,35 @@ std::string UpdateProcedure::LogPath() const {
 
 bool UpdateProcedure::OpenLogFile() {
     m_logOpened = true;
+    m_logBegun = true;
     m_logPathInUse.clear();
+    m_logRotation = LogRotation{};
     if (!m_logPath.empty()) {
         // A log the user named is that file or none: a copy elsewhere would not be found.
-        if (m_log.Open(m_logPath)) {
-            m_logPathInUse = m_logPath;
-        }
-    } else {
-        const std::string beside = m_firmwareDirectory + kLogFileName;
-        if (m_log.Open(beside)) {
-            m_logPathInUse = beside;
-        } else {
-            const std::string state = StateLogPath();
-            if (!state.empty() && m_log.Open(state)) {
-                m_logPathInUse = state;
-            }
+        OpenRotated(m_logPath);
+    } else if (!OpenRotated(m_firmwareDirectory + kLogFileName)) {
+        const std::string state = StateLogPath();
+        if (!state.empty()) {
+            OpenRotated(state);
         }
     }
     if (m_logPathInUse.empty()) {
         m_log.Close();
         return false;
+    }
+    return true;
+}
+
+bool UpdateProcedure::OpenRotated(const std::string& path) {
+    const LogRotation rotation = RotateLogs(path);
+    if (!m_log.Open(path)) {
+        return false;
+    }
+    m_logPathInUse = path;
+    m_logRotation = rotation;
+    if (rotation.Failed()) {
+        m_log.WriteLine("The previous log could not be kept (" + rotation.stuck + ": " +
+                        rotation.reason + "); this log replaces it");
     }
     return true;
 }
@@ -264,7 +274,12 @@ void UpdateProcedure::StartIdentification() {
     m_openFailure = OpenFailure{};
     m_evidence = AnswerEvidence{};
     m_handler.ForgetWrongVersionAnswer();
-    OpenLogFile();
+    // A front end that opened the log just before, to say where it is, began this log already:
+    // opening it again would rotate that fresh log away.
+    if (!m_logBegun) {
+        OpenLogFile();
+    }
+    m_logBegun = false;
     StartWorker(&UpdateProcedure::IdentifyThreadProc);
 }
 
@@ -368,6 +383,11 @@ UECP_IO_Error UpdateProcedure::DetectBaudRate() {
     m_log.WriteLine("Detecting baud rate...");
     UECP_IO_Error result = ERR_OK;
     for (const int rate : kProbeRates) {
+        if (m_stopRequested) {
+            // Each probe is harmless, but the rest of them is not wanted any more.
+            result = ERR_CANCELLED_BY_USER;
+            break;
+        }
         m_baudRate = rate;
         result = ProbeBaudRate(rate);
         if (result != ERR_OK) {
@@ -499,6 +519,11 @@ int32_t UpdateProcedure::IdentifyOverTcp() {
     m_log.WriteLine("Closing NetPC connection");
     m_handler.Close(0);
     Pause(kNetPCReconnectPauseMs);
+    if (m_stopRequested) {
+        // Switching the NetPC is a change of the station; after a stop request it is not begun.
+        m_log.WriteLine("Stop requested: the other NetPC transfer mode is not tried");
+        return UPD_CONNECT_FAILED;
+    }
 
     if (!OpenConnection(false, 0, 0)) {
         return UPD_CONNECT_FAILED;
@@ -511,6 +536,7 @@ int32_t UpdateProcedure::IdentifyOverTcp() {
         NoteSilence(netpc);
         return UPD_NETPC_TOO_OLD;  // the connection goes with the NetPC handler
     }
+    const uint8_t modeBefore = m_transferMode;
     m_transferMode = m_transferMode == 0 ? 1 : 0;
     m_log.WriteLine("No answer from coder, try other NetPC transfer mode...");
     const bool switched = netpc.SetTransferMode(m_transferMode, kAddress) == ERR_OK;
@@ -522,8 +548,33 @@ int32_t UpdateProcedure::IdentifyOverTcp() {
         return UPD_CONNECT_FAILED;
     }
     const bool identified = IdentifyDevice(outcome);
+    if (!identified) {
+        // Left in the other mode, the NetPC would pass no more traffic to a coder that runs the
+        // firmware it had been set for.
+        RestoreTransferMode(netpc, modeBefore);
+    }
     m_handler.Close(0);
     return identified ? outcome : UPD_CONNECT_FAILED;
+}
+
+void UpdateProcedure::RestoreTransferMode(ArmNetPC_UECPMessageHandler& netpc, uint8_t mode) {
+    const std::string number = std::to_string(mode);
+    const std::string line =
+        "No answer from coder in either transfer mode, set NetPC back to transfer mode ";
+    m_log.WriteLine(line + number + "...");
+    UECP_IO_Error result = m_handler.HandOver(netpc);
+    if (result == ERR_OK) {
+        result = netpc.SetTransferMode(mode, kAddress);
+        netpc.HandOver(m_handler);
+    }
+    if (result != ERR_OK) {
+        m_log.WriteLine("Failed to set NetPC back to transfer mode " + number + ": " +
+                        ErrorText(result) + "; it stays in transfer mode " +
+                        std::to_string(m_transferMode));
+        return;
+    }
+    m_transferMode = mode;
+    m_log.WriteLine("NetPC is back in transfer mode " + number);
 }
 
 // ---------------------------------------------------------------- flash sequence

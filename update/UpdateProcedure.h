@@ -11,10 +11,13 @@
 #include "transport/IOFrameLog.h"
 #include "update/ConnectionChoice.h"
 #include "update/FirmwareFiles.h"
+#include "update/LogRotation.h"
 #include "update/ProcedureSink.h"
 #include "update/ProcedureVerdicts.h"
 #include "update/UpdateCodes.h"
 #include "update/UpdateLog.h"
+
+class ArmNetPC_UECPMessageHandler;
 
 // The update procedure without a window: connection set-up, identification and the flash
 // sequence on one worker thread at a time, the state they find, the firmware files and the
@@ -38,8 +41,13 @@ public:
     std::string LogPath() const;
 
     bool DiscoverFirmwareFiles(DiscoveryQuestions& questions);
-    // False when no log could be opened; the procedure then goes on without one.
+    // Keeps the previous logs (TarvelinLog.1.txt ...) and begins a new one. False when no log
+    // could be opened; the procedure then goes on without one. StartIdentification calls it
+    // unless the front end did since the last identification.
     bool OpenLogFile();
+    // Why the log before this one could not be kept, for the front end to say; not failed
+    // when it was kept or there was none.
+    const LogRotation& LogRotationProblem() const { return m_logRotation; }
     void WriteLog(const std::string& line) { m_log.WriteLine(line); }
 
     // Start the worker threads; each posts its final message and ends.
@@ -132,6 +140,10 @@ private:
     // Opens a firmware file for flashing; false, with a log line for a file too large for the
     // segment space, when it cannot be flashed whole.
     bool OpenFitting(FirmwareFileReader& file, const std::string& path, uint16_t segmentBase);
+    // Rotates the logs at `path` and opens it; false when it cannot be opened.
+    bool OpenRotated(const std::string& path);
+    // Sets the NetPC back to `mode` after the other mode found nothing.
+    void RestoreTransferMode(ArmNetPC_UECPMessageHandler& netpc, uint8_t mode);
 
     ProcedureSink& m_sink;
     mutable std::mutex m_choiceMutex;
@@ -140,6 +152,8 @@ private:
     std::string m_logPath;
     std::string m_logPathInUse;
     bool m_logOpened = false;
+    bool m_logBegun = false;  // opened since the last identification started
+    LogRotation m_logRotation;
     std::thread m_worker;
 
     std::atomic<bool> m_stopRequested{false};

@@ -61,6 +61,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Completion{"_tarvelin_cli", "tarvelin-cli list-ports --", "--json --help"},
                     Completion{"_tarvelin_sim", std::string(TARVELIN_SIM_PATH) + " --dump-r",
                                "--dump-raw"},
-                    Completion{"_tarvelin_sim", "tarvelin-sim --state ", "firmware bios"}));
+                    Completion{"_tarvelin_sim", "tarvelin-sim --state ", "firmware bios off"}));
 
 }  // namespace

@@ -1,6 +1,8 @@
-// Ctrl-C in the middle of an update: the running exchange completes, the log's lines stay
-// whole, the exit status is 130 and the text says to run the update again; a second run then
-// completes the flash. A second Ctrl-C within two seconds ends at once.
+// Ctrl-C, SIGTERM or SIGHUP in the middle of an update: the running exchange completes, the
+// log's lines stay whole, the exit status is 128 + the signal and the text says to run the
+// update again; a second run then completes the flash. A second Ctrl-C within two seconds ends
+// at once, and so does any signal where nothing is on its way to the coder, wherever the
+// program waits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +24,20 @@ void PrintTo(const Transport& t, std::ostream* os) {
     *os << t.name;
 }
 
-class CliInterrupt : public testing::TestWithParam<Transport> {
+struct Signal {
+    const char* name;
+    int number;
+    int exitStatus;
+};
+void PrintTo(const Signal& s, std::ostream* os) {
+    *os << s.name;
+}
+constexpr Signal kSigint{"SIGINT", SIGINT, 130};
+constexpr Signal kSigterm{"SIGTERM", SIGTERM, 143};
+constexpr Signal kSighup{"SIGHUP", SIGHUP, 129};
+constexpr Signal kSignals[] = {kSigint, kSigterm, kSighup};
+
+class InterruptFixture {
 protected:
     // A coder in its BIOS that answers slowly enough to be caught in the middle of flashing.
     static std::vector<std::string> SimArgs(bool serial) {
@@ -54,8 +69,21 @@ protected:
     }
 };
 
-TEST_P(CliInterrupt, StopsAtABlockBoundaryAndASecondRunCompletes) {
-    const bool serial = GetParam().serial;
+class CliInterrupt : public InterruptFixture, public testing::TestWithParam<Transport> {};
+
+struct StopCase {
+    Transport transport;
+    Signal signal;
+};
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.transport.name << " " << c.signal.name;
+}
+
+class CliStopAtBlock : public InterruptFixture, public testing::TestWithParam<StopCase> {};
+
+TEST_P(CliStopAtBlock, StopsAtABlockBoundaryAndASecondRunCompletes) {
+    const bool serial = GetParam().transport.serial;
+    const Signal signal = GetParam().signal;
     FirmwareFolder files(64 * 400, 3000, 2000);
     SimUnderTest device(SimArgs(serial));
     ASSERT_TRUE(device.Ready());
@@ -64,12 +92,12 @@ TEST_P(CliInterrupt, StopsAtABlockBoundaryAndASecondRunCompletes) {
     CliProcess first(Update(device, serial, files, log));
     ASSERT_TRUE(first.WaitForOutput("\"event\":\"progress\"")) << first.Err();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    first.Signal(SIGINT);
-    EXPECT_EQ(first.Wait(), 130) << first.Err();
+    first.Signal(signal.number);
+    EXPECT_EQ(first.Wait(), signal.exitStatus) << first.Err();
     const nlohmann::json result = LastJson(first.Out());
     EXPECT_EQ(result["event"], "result");
-    EXPECT_EQ(result["exitStatus"], 130);
-    EXPECT_EQ(result["result"], 130);
+    EXPECT_EQ(result["exitStatus"], signal.exitStatus);
+    EXPECT_EQ(result["result"], 130);  // UPD_INTERRUPTED, whichever signal asked
     const std::string message = result.value("message", "");
     EXPECT_NE(message.find("Interrupted by the user at block 8000:"), std::string::npos) << message;
     EXPECT_NE(first.Err().find(message), std::string::npos) << first.Err();
@@ -103,6 +131,9 @@ TEST_P(CliInterrupt, StopsAtABlockBoundaryAndASecondRunCompletes) {
                                 return line.rfind("Interrupted by the user at block 8000:", 0) == 0;
                             }))
         << tail();
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), std::string("Stop requested by ") + signal.name),
+        lines.end());
 
     CliProcess second(Update(device, serial, files, files.Path() + "second.log"));
     EXPECT_EQ(second.Wait(), 0) << second.Err();
@@ -144,17 +175,66 @@ TEST_P(CliInterrupt, BeforeTheFlashSequenceNothingChanges) {
     CliProcess cli(Update(device, serial, files, files.Path() + "a.log"));
     ASSERT_TRUE(cli.WaitForOutput("\"event\":\"status\"")) << cli.Err();
     cli.Signal(SIGTERM);
-    EXPECT_EQ(cli.Wait(), 130) << cli.Err();
+    EXPECT_EQ(cli.Wait(), 143) << cli.Err();
     const nlohmann::json result = LastJson(cli.Out());
-    EXPECT_EQ(result["exitStatus"], 130);
+    EXPECT_EQ(result["exitStatus"], 143);
     EXPECT_NE(result.value("message", "").find("nothing was changed"), std::string::npos) << result;
     EXPECT_FALSE(result.contains("result")) << "no flash sequence ran";
     EXPECT_EQ(device.StopAndDump()[0],
               "region 0 start 0x80000 length 0 sha256 " + FirmwareFolder::Hash({}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, CliInterrupt,
-                         testing::Values(Transport{"Tcp", false}, Transport{"Serial", true}),
+constexpr Transport kTcp{"Tcp", false};
+constexpr Transport kSerial{"Serial", true};
+
+INSTANTIATE_TEST_SUITE_P(Transports, CliInterrupt, testing::Values(kTcp, kSerial),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliStopAtBlock,
+                         testing::Values(StopCase{kTcp, kSigint}, StopCase{kSerial, kSigint},
+                                         StopCase{kTcp, kSighup}, StopCase{kSerial, kSigterm}),
+                         [](const auto& info) {
+                             return std::string(info.param.transport.name) + "_" +
+                                    info.param.signal.name;
+                         });
+
+// Identified, then blocked in the dry run: opening a FIFO named as the DSP firmware waits for a
+// writer that never comes. Nothing is on its way to the coder, so a signal ends it at once, and
+// says so in the log and in the result.
+class CliBlockedInOpen : public testing::TestWithParam<Signal> {};
+
+TEST_P(CliBlockedInOpen, EndsAtOnceWithTheSignalsStatus) {
+    const Signal signal = GetParam();
+    FirmwareFolder files(3000, std::nullopt, std::nullopt);
+    const std::string fifo = files.Path() + "Dsp_V01_00.dsp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    SimUnderTest device({"--tcp", "0", "--time-scale", "0"});
+    ASSERT_TRUE(device.Ready());
+    const std::string log = files.Path() + "identify.log";
+    CliProcess cli({"identify", "--tcp", "127.0.0.1:" + std::to_string(device.Port()), "--coder",
+                    files.CoderPath(), "--dsp", fifo, "--log", log, "--lang", "en", "--events"});
+    ASSERT_TRUE(cli.WaitForOutput("update would erase", std::chrono::seconds(30), true))
+        << cli.Err();
+    cli.Signal(signal.number);
+    const auto sent = std::chrono::steady_clock::now();
+    EXPECT_EQ(cli.Wait(std::chrono::seconds(5)), signal.exitStatus) << cli.Err();
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+
+    const std::string ended = std::string("Ended by ") + signal.name;
+    EXPECT_NE(cli.Err().find("tarvelin-cli: " + ended), std::string::npos) << cli.Err();
+    EXPECT_NE(cli.Err().find("Log: " + log), std::string::npos) << cli.Err();
+    const nlohmann::json result = LastJson(cli.Out());
+    EXPECT_EQ(result["event"], "result");
+    EXPECT_EQ(result["exitStatus"], signal.exitStatus);
+    EXPECT_EQ(result["logPath"], log);
+    EXPECT_NE(result.value("message", "").find(ended), std::string::npos) << result;
+    const std::vector<std::string> lines = ReadLines(log);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(),
+              std::string("Ended by ") + signal.name + "; nothing was on its way to the Coder");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliBlockedInOpen, testing::ValuesIn(kSignals),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

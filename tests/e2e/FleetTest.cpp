@@ -118,16 +118,22 @@ TEST(Fleet, OneCoderRefusesABlockAndASecondRunSkipsTheCurrentOnes) {
         EXPECT_EQ(sim.Dump(k), files.ExpectedDump()) << "coder " << k;
     }
 
-    // The three updated coders run 2.16 now; coder 3 is still in its BIOS and is updated.
+    // The three updated coders run 2.16 now; coder 3 is still in its BIOS and is updated. The
+    // same log folder: the record of coder 3's failure is kept, the current coders' update logs
+    // are not touched.
+    const std::vector<std::string> c1 = ReadLines(files.Path() + "logs1/c1.log");
     CliProcess second(
-        Fleet(inventory, files, files.Path() + "logs2", {"-j", "4", "--yes", "--skip-current"}));
+        Fleet(inventory, files, files.Path() + "logs1", {"-j", "4", "--yes", "--skip-current"}));
     EXPECT_EQ(second.Wait(), 0) << second.Err();
     const nlohmann::json again = LastJson(second.Out());
     EXPECT_EQ(Outcomes(again),
               (std::vector<std::string>{"current", "current", "succeeded", "current"}))
         << second.Out();
-    EXPECT_TRUE(std::filesystem::exists(files.Path() + "logs2/c1.identify.log"));
-    EXPECT_FALSE(std::filesystem::exists(files.Path() + "logs2/c1.log"));
+    EXPECT_TRUE(std::filesystem::exists(files.Path() + "logs1/c1.identify.log"));
+    EXPECT_EQ(ReadLines(files.Path() + "logs1/c1.log"), c1);
+    EXPECT_FALSE(std::filesystem::exists(files.Path() + "logs1/c1.1.log"));
+    EXPECT_EQ(ReadLines(files.Path() + "logs1/c3.1.log"), log);
+    EXPECT_NE(ReadLines(files.Path() + "logs1/c3.log"), log);
     EXPECT_EQ(sim.Dump(3), files.ExpectedDump());
 }
 

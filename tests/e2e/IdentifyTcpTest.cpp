@@ -8,6 +8,7 @@
 
 #include "FirmwareFolder.h"
 #include "ProcedureHarness.h"
+#include "protocol/ArmNetPC_UECPMessageHandler.h"
 #include "support/SimProcess.h"
 #include "update/ProcedureVerdicts.h"
 
@@ -180,6 +181,43 @@ TEST(IdentifyTcp, MainPortThatDiffersWarns) {
     EXPECT_TRUE(verdict.mayGoOn);
     EXPECT_EQ(verdict.detail.text, LoadText(223, Language::English));
 }
+
+// A coder that answers in neither transfer mode (switched off): the NetPC is set back to the
+// mode it had, so a coder that comes back running what that mode serves gets its traffic again;
+// the next connection reads that mode, not the one tried last.
+class IdentifyTcpSilentCoder : public testing::TestWithParam<int> {};
+
+TEST_P(IdentifyTcpSilentCoder, SetsTheNetPcBackToTheModeItHad) {
+    const int mode = GetParam();
+    TcpIdentification t({"--state", "off", "--transfer-mode", std::to_string(mode)});
+    ASSERT_NE(t.Port(), 0);
+    EXPECT_EQ(t.run.Identify(), UPD_CONNECT_FAILED);
+    const std::string firmware = "Trying to get firmware version...";
+    const std::string bios = "Trying to get BIOS version...";
+    const std::string back = std::to_string(mode);
+    EXPECT_EQ(t.run.ProcedureLines(),
+              Join({kOpened,
+                    {"Checking NetPC transfer mode...", mode == 0 ? firmware : bios,
+                     "Closing NetPC connection"},
+                    kOpened,
+                    {"No answer from coder, try other NetPC transfer mode...",
+                     mode == 0 ? bios : firmware,
+                     "No answer from coder in either transfer mode, set NetPC back to transfer "
+                     "mode " +
+                         back + "...",
+                     "NetPC is back in transfer mode " + back}}));
+    EXPECT_EQ(t.run.procedure->m_transferMode, mode);
+
+    ASSERT_TRUE(t.run.procedure->OpenConnection(false, 0, 0));
+    ArmNetPC_UECPMessageHandler netpc;
+    ASSERT_EQ(t.run.procedure->m_handler.HandOver(netpc), ERR_OK);
+    uint8_t read = 0xFF;
+    EXPECT_EQ(netpc.QueryTransferMode(read, 0), ERR_OK);
+    EXPECT_EQ(read, mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, IdentifyTcpSilentCoder, testing::Values(0, 1),
+                         [](const auto& info) { return "Mode" + std::to_string(info.param); });
 
 struct BiosVersionCase {
     const char* state;  // what the coder runs: its firmware or its BIOS

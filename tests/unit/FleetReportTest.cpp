@@ -116,6 +116,13 @@ TEST(FleetEvents, ChildEndsAreClassified) {
          false,
          CoderOutcome::Interrupted,
          "Interrupted"},
+        // A SIGTERM or SIGHUP that reached the child from elsewhere stops it the same way.
+        {{result(R"("exitStatus":143,"message":"Interrupted by the user at block 8000:0A00")")},
+         Exited(143),
+         false,
+         CoderOutcome::Interrupted,
+         "at block"},
+        {{kIdentified}, Exited(129), false, CoderOutcome::Interrupted, "exit status 129"},
         {{kIdentified}, Exited(0), false, CoderOutcome::Failed, "without a result (exit status 0)"},
         {{}, SIGSEGV, false, CoderOutcome::Failed, "signal"},
         {{kIdentified, result(R"("outcome":20,"mayUpdate":true,"exitStatus":0)")},

@@ -330,6 +330,19 @@ TEST(SimDevice, OldNetPcIgnoresModeCommandsButForwards) {
     EXPECT_EQ(d.Send(CoderField(0x7E), 3, kTcp, 0ms).size(), 2u);
 }
 
+TEST(SimDevice, OffCoderIsSilentInBothModesWhileTheNetPcAnswers) {
+    SimOptions o;
+    o.state = SimOptions::StartState::Off;
+    Device d(o);
+    for (const uint8_t mode : {0, 1}) {
+        EXPECT_EQ(d.AckCode({0x2D, 0x04, 'N', 'S', 0x07, mode}, 1, kTcp, 0ms), 0);
+        EXPECT_TRUE(d.Send(CoderField(0x7E), 2, kTcp, 0ms).empty()) << "mode " << int{mode};
+        EXPECT_TRUE(d.Send(CoderField(0x53), 3, kTcp, 0ms).empty()) << "mode " << int{mode};
+    }
+    EXPECT_TRUE(d.Send(CoderField(0x7E), 4, kSerialFirmware, 0ms).empty());
+    EXPECT_TRUE(d.Send(CoderField(0x53), 5, kSerialBios, 0ms).empty());
+}
+
 struct Collector : FrameReader {
     void OnFrame(const uint8_t* data, int32_t length, AutoFrameBuffer*) override {
         frames.push_back(HexDump(data, length, ' ', true));
