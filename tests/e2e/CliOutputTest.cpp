@@ -414,13 +414,18 @@ TEST(CliWarnings, PrintedOnceBeforeTheQuestion) {
         std::string same;
         std::string question;
     };
+    const Run english{
+        "en",
+        false,
+        "The port you are using does not appear to be the main port",
+        "The Coder reports port 4001 as its main port; this connection uses port " + port + ".",
+        "The Coder already runs the version to flash (2.16).",
+        "Confirmation needed: "};
+    Run quiet = english;
+    quiet.quiet = true;
     const Run runs[] = {
-        {"en", false, "The port you are using does not appear to be the main port",
-         "The Coder reports port 4001 as its main port; this connection uses port " + port + ".",
-         "The Coder already runs the version to flash (2.16).", "Confirmation needed: "},
-        {"en", true, "The port you are using does not appear to be the main port",
-         "The Coder reports port 4001 as its main port; this connection uses port " + port + ".",
-         "The Coder already runs the version to flash (2.16).", "Confirmation needed: "},
+        english,
+        quiet,
         {"de", false, "Der verwendete Port scheint nicht der 1. Port des Encoders zu sein",
          "Der Coder meldet Port 4001 als seinen 1. Port; diese Verbindung nutzt Port " + port + ".",
          "Auf dem Coder läuft bereits die zu flashende Version (2.16).", "Bestätigung nötig: "},
