@@ -29,8 +29,6 @@ public:
     // line of an ended wait is closed.
     void MakeRoom();
 
-    bool Running() const { return running_; }
-
 private:
     void Draw();
 
