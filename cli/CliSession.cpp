@@ -14,6 +14,7 @@
 #include "cli/CliTexts.h"
 #include "cli/InterruptWatch.h"
 #include "cli/TerminalText.h"
+#include "cli/TerminalWidth.h"
 #include "transport/SerialPorts.h"
 #include "uecp/FrameCodec.h"
 #include "update/CZelkorTools.h"
@@ -24,6 +25,7 @@
 #include "update/PageLabels.h"
 #include "update/ProcedureWaits.h"
 #include "update/StringManager.h"
+#include "update/UpdateLog.h"
 
 namespace {
 
@@ -130,7 +132,9 @@ CliSession::CliSession(const CliOptions& options)
       language_(options.language.value_or(SystemLanguage())),
       human_(options.json || options.events ? stderr : stdout),
       quiet_(options.verbosity == CliOptions::Verbosity::Quiet),
-      events_(stdout, options.events) {}
+      events_(stdout, options.events),
+      waits_(std::make_unique<WaitCountdown>(human_, isatty(fileno(human_)) != 0, !quiet_,
+                                             [this] { return TerminalWidth(); })) {}
 
 CliSession::~CliSession() {
     interrupts_.reset();  // no signal reaches a procedure being taken down
@@ -156,6 +160,7 @@ void CliSession::DrainFrameLog() {
 CliSession::Event CliSession::NextEvent() {
     for (;;) {
         DrainFrameLog();
+        waits_->Tick();
         std::unique_lock<std::mutex> hold(mutex_);
         wake_.wait_for(hold, std::chrono::milliseconds(200),
                        [this] { return !queue_.empty() || frameLogPending_; });
@@ -193,12 +198,14 @@ bool CliSession::HandleCommonEvent(const Event& event) {
 
 void CliSession::Info(const std::string& text) {
     if (!quiet_) {
+        waits_->MakeRoom();
         std::fprintf(human_, "%s\n", EscapeForTerminal(text).c_str());
         std::fflush(human_);
     }
 }
 
 void CliSession::Problem(const std::string& text) {
+    waits_->MakeRoom();
     std::fprintf(human_, "%s\n", EscapeForTerminal(text).c_str());
     std::fflush(human_);
 }
@@ -217,10 +224,11 @@ void CliSession::EchoFrame(const std::string& line) {
     if (progress_) {
         progress_->Hide();
     }
+    waits_->MakeRoom();
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-bool CliSession::Confirm(const std::string& question) {
+bool CliSession::Confirm(const std::string& question, const std::string& prompt) {
     const auto answered = [&](bool yes) {
         events_.Emit("question", {{"text", question}, {"answer", yes ? "yes" : "no"}});
         if (!yes) {
@@ -232,10 +240,11 @@ bool CliSession::Confirm(const std::string& question) {
         return answered(true);
     }
     if (!isatty(STDIN_FILENO)) {
-        Problem(FormatString(CliTextFormat(CliText::ConfirmationNeeded, language_), {question}));
+        Problem(FormatString(CliTextFormat(CliText::ConfirmationNeeded, language_), {prompt}));
         return answered(false);
     }
-    std::fprintf(human_, "%s (y/N) ", EscapeForTerminal(question).c_str());
+    waits_->MakeRoom();
+    std::fprintf(human_, "%s (y/N) ", EscapeForTerminal(prompt).c_str());
     std::fflush(human_);
     // Waits in steps, so that Ctrl-C at the question ends the run instead of waiting for Enter.
     for (;;) {
@@ -264,7 +273,7 @@ void CliSession::ExplainOpenFailure(bool withHint) {
     const std::string hint = withHint ? OpenFailureHint(failure, language_) : std::string();
     Problem(reason);
     if (!hint.empty()) {
-        Problem("hint: " + hint);
+        Problem(CliTextFormat(CliText::HintLabel, language_) + hint);
     }
     json_.Add("failureKind", OpenFailureKindName(failure.kind));
     json_.Add("reason", reason);
@@ -308,16 +317,45 @@ void CliSession::NoteLatencyTimer() {
 
 void CliSession::ShowWait(int64_t kind, int64_t maxMs) {
     if (kind == WAIT_NONE) {
+        waits_->End();
         events_.Emit("wait", {{"kind", 0}});
         return;
     }
     const int64_t seconds = (maxMs + 999) / 1000;
     const std::string text = WaitText(kind, language_, seconds);
-    if (progress_) {
-        progress_->Hide();
+    if (!text.empty()) {
+        // The regions are erased in order from region 0, one wait each.
+        const int region = kind == WAIT_ERASE ? erasesSeen_++ : -1;
+        if (progress_) {
+            progress_->Hide();
+        }
+        const Language language = language_;
+        waits_->Begin(kind * 16 + region + 1, maxMs, [kind, language, region](int64_t left) {
+            return WaitText(kind, language, left, region);
+        });
     }
-    Info(text);
     events_.Emit("wait", {{"kind", kind}, {"text", text}, {"maxMs", maxMs}});
+}
+
+int CliSession::TerminalWidth() const {
+    return TerminalColumns(fileno(human_));
+}
+
+bool CliSession::WarningAsked() const {
+    return options_.command == CliOptions::Command::Update && verdict_.mayGoOn &&
+           (verdict_.warning == UPD_BIOS_VERSION_UNKNOWN || verdict_.mainPortDiffers);
+}
+
+std::string CliSession::SameVersionNote() const {
+    const UpdateProcedure& p = *procedure_;
+    if (!verdict_.showVersions || p.m_biosRunning) {
+        return "";
+    }
+    const std::string toFlash = VersionOfFile(p.m_coderFile);
+    if (toFlash.empty() || p.m_currentVersion != toFlash) {
+        return "";
+    }
+    return FormatString(CliTextFormat(CliText::AlreadyRunsVersion, language_), {toFlash});
 }
 
 std::string CliSession::StageLabel(int stage) const {
@@ -384,7 +422,7 @@ bool CliSession::ChooseFiles(int& status) {
             Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
             return true;
         }
-        const bool go = Confirm(text);
+        const bool go = Confirm(text, text);
         if (go) {
             Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
         }
@@ -434,8 +472,8 @@ bool CliSession::ChooseFiles(int& status) {
         coderOnly);
     if (!p.DiscoverFirmwareFiles(questions)) {
         if (coderFileMissing_) {
-            Problem("hint: put the firmware files (*.img, *.smp, *.dsp) into " + folder +
-                    ", or name them with --firmware-dir DIR or --coder FILE");
+            Problem(CliTextFormat(CliText::HintLabel, language_) +
+                    FormatString(CliTextFormat(CliText::PutFirmwareFiles, language_), {folder}));
         }
         status = coderFileMissing_ ? kExitNoFirmware : kExitConfirmationNeeded;
         return false;
@@ -452,7 +490,14 @@ bool CliSession::OpenLog(int& status) {
     const std::string path = named ? options_.logPath : ChooseLogPath(folder);
     p.SetLogPath(path);
     if (!path.empty() && p.OpenLogFile()) {
-        Info(FormatString(CliTextFormat(CliText::LogAt, language_), {p.LogPath()}));
+        const std::string where =
+            FormatString(CliTextFormat(CliText::LogAt, language_), {p.LogPath()});
+        // Not beside the firmware files: -q says so too, or nobody would find it.
+        if (!named && path != folder + kLogFileName) {
+            Problem(where);
+        } else {
+            Info(where);
+        }
         events_.Emit("log", {{"path", p.LogPath()}});
         json_.Add("logPath", p.LogPath());
         const LogRotation& rotation = p.LogRotationProblem();
@@ -513,8 +558,11 @@ int CliSession::Identify() {
             verdict_.status.text.replace(at, 4, options_.choice.serialDevice);
         }
     }
+    const bool updating = options_.command == CliOptions::Command::Update;
     if (verdict_.detail.text == LoadText(210, language_)) {
-        verdict_.detail.text = CliTextFormat(CliText::RestartWithUpdate, language_);
+        // identify ends here, update goes on by itself: neither may tell to press a button.
+        verdict_.detail.text = CliTextFormat(
+            updating ? CliText::RestartingUpdate : CliText::RestartWithUpdate, language_);
     }
 
     const bool failed = !verdict_.mayGoOn;
@@ -528,16 +576,38 @@ int CliSession::Identify() {
         }
     }
     if (verdict_.detail.changed && !verdict_.detail.text.empty()) {
-        show(verdict_.detail.text);
+        // A warning is printed once, also with -q, before update asks whether to go on.
+        if (verdict_.detail.errorStyle) {
+            Problem(verdict_.detail.text);
+        } else {
+            show(verdict_.detail.text);
+        }
+    }
+    if (verdict_.mainPortDiffers) {
+        Problem(FormatString(CliTextFormat(CliText::MainPortReported, language_),
+                             {int64_t{p.m_mainPort}, int64_t{options_.choice.tcpPort}}));
     }
     if (verdict_.hint.changed) {
         show(verdict_.hint.text);
     }
     if (verdict_.showVersions) {
-        Info(std::string(PageLabelText(PageLabel::CurrentVersion, language_)) + " " +
-             p.m_currentVersion);
-        Info(std::string(PageLabelText(PageLabel::VersionToFlash, language_)) + " " +
-             p.m_versionToFlash);
+        const std::string current =
+            std::string(PageLabelText(PageLabel::CurrentVersion, language_)) + " " +
+            p.m_currentVersion;
+        const std::string toFlash =
+            std::string(PageLabelText(PageLabel::VersionToFlash, language_)) + " " +
+            p.m_versionToFlash;
+        if (quiet_ && options_.command == CliOptions::Command::Identify) {
+            Problem(current + "; " + toFlash);  // the final line of identify -q
+        } else {
+            Info(current);
+            Info(toFlash);
+        }
+    }
+    const std::string sameVersion = SameVersionNote();
+    if (!sameVersion.empty()) {
+        // Said before update asks about a warning: the answer may well be no then.
+        WarningAsked() ? Problem(sameVersion) : Info(sameVersion);
     }
     if (verdict_.warning == UPD_BIOS_VERSION_UNKNOWN) {
         Warning("BIOS_VERSION_UNKNOWN", UPD_BIOS_VERSION_UNKNOWN, verdict_.detail.text);
@@ -629,7 +699,9 @@ int CliSession::DryRun() {
 int CliSession::Flash() {
     UpdateProcedure& p = *procedure_;
     const bool terminal = isatty(fileno(human_)) != 0;
-    progress_ = std::make_unique<ProgressDisplay>(human_, terminal, !quiet_);
+    progress_ = std::make_unique<ProgressDisplay>(human_, terminal, !quiet_,
+                                                  [this] { return TerminalWidth(); });
+    erasesSeen_ = 0;
     int stage = 1;
     int32_t result = UPD_OK;
     int64_t lastBlockResult = ERR_OK;
@@ -639,7 +711,13 @@ int CliSession::Flash() {
     // Until the program ends: what the flash sequence left is reported, whatever comes.
     interrupts_->SetTalkingToCoder(true);
     p.StartFlashing();
-    Status(LoadText(p.m_biosRunning ? 212 : 211, language_));
+    if (p.m_biosRunning) {
+        // "Transferring data..." before the BIOS is even connected, and again before the
+        // erase: on the screen only where it is true.
+        events_.Emit("status", {{"text", LoadText(212, language_)}});
+    } else {
+        Status(LoadText(211, language_));
+    }
     for (bool finished = false; !finished;) {
         const Event event = NextEvent();
         if (HandleCommonEvent(event)) {
@@ -659,6 +737,7 @@ int CliSession::Flash() {
                 }
                 break;
             case WM_UPD_PROGRESS_RANGE:
+                waits_->MakeRoom();
                 progress_->Start(StageBlocks(stage));
                 lastPercent = -1;
                 break;
@@ -798,6 +877,7 @@ void CliSession::EndNow(int signal) {
 int CliSession::Finish(int status) {
     // The result is being written: a signal now lets it be written whole.
     interrupts_->SetTalkingToCoder(true);
+    waits_->MakeRoom();
     // Support asks for the log after a failure: its place is the failure's last line.
     if (status != 0 && status != kExitCannotCreate && procedure_->m_log.IsOpen()) {
         Problem(FormatString(CliTextFormat(CliText::LogAt, language_), {procedure_->LogPath()}));
@@ -860,8 +940,9 @@ int CliSession::Run() {
     if (status != 0) {
         return Finish(status);
     }
-    const bool warned = verdict_.warning == UPD_BIOS_VERSION_UNKNOWN || verdict_.mainPortDiffers;
-    if (warned && !Confirm(LoadText(verdict_.mainPortDiffers ? 223 : 221, language_))) {
+    // The warning itself was printed with the identification; the question does not repeat it.
+    if (WarningAsked() && !Confirm(LoadText(verdict_.mainPortDiffers ? 223 : 221, language_),
+                                   CliTextFormat(CliText::GoOnDespiteWarning, language_))) {
         return Finish(interrupts_->Interrupted() ? Interrupted() : kExitConfirmationNeeded);
     }
     if (interrupts_->Interrupted()) {

@@ -13,6 +13,7 @@
 #include "cli/EventStream.h"
 #include "cli/JsonWriter.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/WaitCountdown.h"
 #include "update/ProcedureSink.h"
 #include "update/ProcedureVerdicts.h"
 #include "update/UpdateProcedure.h"
@@ -55,7 +56,8 @@ private:
     void Status(const std::string& text);
     void Warning(const char* name, int64_t code, const std::string& text);
     void EchoFrame(const std::string& line);
-    bool Confirm(const std::string& question);
+    // `question` goes into the events, `prompt` to the user.
+    bool Confirm(const std::string& question, const std::string& prompt);
 
     bool ChooseFiles(int& status);
     bool OpenLog(int& status);
@@ -68,6 +70,10 @@ private:
     void ExplainAnswers();
     void NoteLatencyTimer();
     void ShowWait(int64_t kind, int64_t maxMs);
+    int TerminalWidth() const;
+    // update asks before it flashes despite a warning of the version checks.
+    bool WarningAsked() const;
+    std::string SameVersionNote() const;
     std::string StageLabel(int stage) const;
     int64_t StageBlocks(int stage) const;
     void AddIdentifyJson();
@@ -97,6 +103,8 @@ private:
     IdentificationVerdict verdict_;
     JsonWriter json_;
     std::unique_ptr<ProgressDisplay> progress_;
+    std::unique_ptr<WaitCountdown> waits_;
+    int erasesSeen_ = 0;
     std::unique_ptr<InterruptWatch> interrupts_;
 
     // Last, so it goes first: its worker may still post into the members above.

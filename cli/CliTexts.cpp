@@ -60,6 +60,21 @@ constexpr Texts kTexts[] = {
      "  %s: %s, %d Bytes, %d Blöcke ab %s:0000"},
     {CliText::FileCannotBeRead, "%s cannot be read: %s", "%s kann nicht gelesen werden: %s"},
     {CliText::NoSerialPorts, "No serial ports found.", "Keine seriellen Schnittstellen gefunden."},
+    {CliText::RestartingUpdate, "The update operation is restarted now.",
+     "Der Update-Vorgang wird jetzt neu gestartet."},
+    {CliText::MainPortReported,
+     "The Coder reports port %d as its main port; this connection uses port %d.",
+     "Der Coder meldet Port %d als seinen 1. Port; diese Verbindung nutzt Port %d."},
+    {CliText::GoOnDespiteWarning, "Go on with the update despite the warning above?",
+     "Das Update trotz der obigen Warnung fortsetzen?"},
+    {CliText::AlreadyRunsVersion, "The Coder already runs the version to flash (%s).",
+     "Auf dem Coder läuft bereits die zu flashende Version (%s)."},
+    {CliText::HintLabel, "hint: ", "Tipp: "},
+    {CliText::PutFirmwareFiles,
+     "put the firmware files (*.img, *.smp, *.dsp) into %s, or name them with --firmware-dir DIR "
+     "or --coder FILE",
+     "die Firmwaredateien (*.img, *.smp, *.dsp) in den Ordner %s legen oder mit --firmware-dir "
+     "ORDNER oder --coder DATEI angeben"},
 };
 
 }  // namespace

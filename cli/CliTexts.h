@@ -24,6 +24,12 @@ enum class CliText {
     FileToFlash,         // %s label, %s path, %d bytes, %d blocks, %s segment
     FileCannotBeRead,    // %s path, %s reason
     NoSerialPorts,
+    RestartingUpdate,    // update in place of text 210: it goes on by itself
+    MainPortReported,    // %d the main port the Coder reports, %d the port in use
+    GoOnDespiteWarning,  // the question after a warning that was printed
+    AlreadyRunsVersion,  // %s the version
+    HintLabel,           // in front of a hint line
+    PutFirmwareFiles,    // %s the folder
 };
 
 std::string CliTextFormat(CliText text, Language language);

@@ -112,6 +112,36 @@ struct CommandApp {
     CLI::App* listPorts = nullptr;
 };
 
+constexpr const char* kCommandList = "identify, update, list-ports or fleet";
+
+// The end of each command's help: what it is for, shown by two or three uses.
+constexpr const char* kIdentifyExamples =
+    "\nExamples:\n"
+    "  Check the coder on COM5 and the files of a folder, changing nothing:\n"
+    "    tarvelin-cli identify --serial COM5 --firmware-dir ~/Downloads/release\n"
+    "  Only the versions, as the last line:\n"
+    "    tarvelin-cli identify --tcp 192.168.1.20:4001 -q\n"
+    "  The coder and the plan as JSON, for a script:\n"
+    "    tarvelin-cli identify --serial /dev/ttyUSB0 --coder Coder_V02_16.img --json\n";
+constexpr const char* kUpdateExamples =
+    "\nExamples:\n"
+    "  Update the coder on COM5 with the files of a folder, asking before a warning:\n"
+    "    tarvelin-cli update --serial COM5 --firmware-dir ~/Downloads/release\n"
+    "  Over TCP/IP from a script, confirming the warnings, with one JSON line per event:\n"
+    "    tarvelin-cli update --tcp 192.168.1.20:4001 --yes --events\n"
+    "  The files named one by one, texts in German:\n"
+    "    tarvelin-cli update --serial /dev/ttyUSB0 --coder Coder_V02_16.img \\\n"
+    "        --dsp Dsp_V01_00.dsp --lang de\n";
+constexpr const char* kListPortsFooter =
+    "Exit status:\n"
+    "  0       the ports were listed (also when there are none)\n"
+    "  64      usage error\n"
+    "\nExamples:\n"
+    "  Find the COM number of a USB serial adapter and what holds it:\n"
+    "    tarvelin-cli list-ports\n"
+    "  The same for a script:\n"
+    "    tarvelin-cli list-ports --json\n";
+
 constexpr const char* kPortHelp =
     "the serial port: a COM number (7 or COM7) or a device path such as /dev/ttyUSB0";
 
@@ -139,7 +169,7 @@ void AddConnectionOptions(CLI::App& command, RawOptions& raw, bool updating) {
     command.add_flag("--json", raw.json, "print one JSON object at the end on standard output");
     command.add_flag("--events", raw.events,
                      "print one JSON object per line on standard output while the run goes");
-    command.add_flag("-q,--quiet", raw.quiet, "print only errors and the final line");
+    command.add_flag("-q,--quiet", raw.quiet, "print only errors, warnings and the final line");
     command.add_flag("-v,--verbose", raw.verbose,
                      "also print every frame on standard error as the log writes it");
     if (updating) {
@@ -190,8 +220,9 @@ CommandApp BuildApp(RawOptions& raw) {
     }
     AddConnectionOptions(*built.identify, raw, false);
     AddConnectionOptions(*built.update, raw, true);
-    built.identify->footer(ExitStatusText());
-    built.update->footer(ExitStatusText());
+    built.identify->footer(ExitStatusText() + kIdentifyExamples);
+    built.update->footer(ExitStatusText() + kUpdateExamples);
+    built.listPorts->footer(kListPortsFooter);
     built.listPorts->add_flag("--json", raw.json, "print the ports as a JSON array");
     AddFleetCommand(app, raw.fleet);
     return built;
@@ -293,7 +324,7 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     CliOptions& options = parsed.options;
     if (arguments.empty()) {
-        parsed.error = "missing command (identify, update or list-ports)";
+        parsed.error = std::string("missing command (") + kCommandList + ")";
         return parsed;
     }
     const std::string& first = arguments[0];
@@ -305,7 +336,7 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments) {
     }
     if (first.empty() ||
         (first[0] != '-' && first != "identify" && first != "update" && first != "list-ports")) {
-        parsed.error = "unknown command '" + first + "' (use identify, update or list-ports)";
+        parsed.error = "unknown command '" + first + "' (use " + kCommandList + ")";
         return parsed;
     }
 
@@ -349,7 +380,7 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments) {
         }
     }
     if (command == nullptr) {
-        parsed.error = "missing command (identify, update or list-ports)";
+        parsed.error = std::string("missing command (") + kCommandList + ")";
         return parsed;
     }
     const std::vector<std::string> extras = command->remaining();

@@ -50,6 +50,13 @@ size_t SequenceAt(const std::string& text, size_t at, uint32_t& codePoint) {
     return length;
 }
 
+// Embeddings, overrides and isolates reorder the text around them on the screen, so a version
+// string could show as something it is not.
+bool IsBidiControl(uint32_t codePoint) {
+    return (codePoint >= 0x202A && codePoint <= 0x202E) ||
+           (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
+
 }  // namespace
 
 std::string EscapeForTerminal(const std::string& text) {
@@ -71,7 +78,7 @@ std::string EscapeForTerminal(const std::string& text) {
         if (length == 0) {
             out += Hex("\\x%02X", byte);
             ++at;
-        } else if (codePoint <= 0x9F) {
+        } else if (codePoint <= 0x9F || IsBidiControl(codePoint)) {
             out += Hex("\\u%04X", codePoint);  // C1 controls, e.g. U+009B (CSI)
             at += length;
         } else {

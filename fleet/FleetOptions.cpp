@@ -61,7 +61,14 @@ CLI::App* AddFleetCommand(CLI::App& app, FleetOptions& o) {
         "  1       a coder failed, was blocked by its identification or was skipped\n"
         "  64      bad command line or inventory (nothing was started)\n"
         "  130     interrupted (Ctrl-C or SIGTERM): the running coders stopped at a block\n"
-        "          boundary, the others were not started; the summary is written\n");
+        "          boundary, the others were not started; the summary is written\n"
+        "\nExamples:\n"
+        "  Update every coder of the inventory with the files of a folder:\n"
+        "    tarvelin-cli fleet coders.csv --firmware-dir ~/Downloads/release\n"
+        "  See what every coder runs first, changing nothing:\n"
+        "    tarvelin-cli fleet coders.csv --identify-only\n"
+        "  Two coders first, then four at a time, skipping those already up to date:\n"
+        "    tarvelin-cli fleet coders.csv --canary 2 --jobs 4 --skip-current --yes\n");
     return fleet;
 }
 

@@ -18,11 +18,15 @@ constexpr WaitWording kWordings[] = {
 
 }  // namespace
 
-std::string WaitText(int64_t kind, Language language, int64_t seconds) {
+std::string WaitText(int64_t kind, Language language, int64_t seconds, int region) {
+    const bool german = language == Language::German;
     for (const WaitWording& wording : kWordings) {
         if (wording.kind == kind) {
-            const char* text = language == Language::German ? wording.german : wording.english;
-            return std::string(text) + ": " + std::to_string(seconds < 0 ? 0 : seconds) + " s";
+            std::string text = german ? wording.german : wording.english;
+            if (kind == WAIT_ERASE && region >= 0) {
+                text += (german ? ", Bereich " : ", region ") + std::to_string(region);
+            }
+            return text + ": " + std::to_string(seconds < 0 ? 0 : seconds) + " s";
         }
     }
     return "";

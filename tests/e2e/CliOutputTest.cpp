@@ -39,12 +39,14 @@ TEST(CliConventions, HelpVersionAndUsageErrors) {
         {{"--help"}, 0, "Exit status:", ""},
         {{"update", "--help"}, 0, "-y,--yes", ""},
         {{"identify", "-h"}, 0, "--coder FILE", ""},
-        {{"list-ports", "--help"}, 0, "--json", ""},
+        {{"list-ports", "--help"}, 0, "0       the ports were listed", ""},
         {{"--version"}, 0, "tarvelin-cli 2.", ""},
         {{"-V"}, 0, "tarvelin-cli 2.", ""},
         {{"update", "--serial"}, 64, "", "Run 'tarvelin-cli update --help'"},
         {{"identify", "--tcp", "127.0.0.1"}, 64, "", "tarvelin-cli: invalid TCP target"},
         {{"flash"}, 64, "", "Run 'tarvelin-cli --help'"},
+        {{}, 64, "", "missing command (identify, update, list-ports or fleet)"},
+        {{"flash"}, 64, "", "(use identify, update, list-ports or fleet)"},
         {{"update", "--tcp=127.0.0.1:9", "--frobnicate"}, 64, "", "unknown option '--frobnicate'"},
     };
     for (const Case& c : cases) {
@@ -56,6 +58,33 @@ TEST(CliConventions, HelpVersionAndUsageErrors) {
             // One line that names the problem, one that points to the help.
             EXPECT_EQ(Lines(cli.Err()).size(), 2u) << cli.Err();
             EXPECT_TRUE(cli.Out().empty());
+        }
+    }
+}
+
+// Each command's help ends with two or three examples of that command; list-ports has its own
+// exit statuses.
+TEST(CliConventions, EveryHelpEndsWithExamples) {
+    for (const std::string command : {"identify", "update", "list-ports", "fleet"}) {
+        CliProcess cli({command, "--help"});
+        ASSERT_EQ(cli.Wait(), 0) << cli.Err();
+        const std::vector<std::string> lines = Lines(cli.Out());
+        const auto heading = std::find(lines.begin(), lines.end(), "Examples:");
+        ASSERT_NE(heading, lines.end()) << cli.Out();
+        size_t examples = 0;
+        for (auto line = heading + 1; line != lines.end(); ++line) {
+            if (line->rfind("    tarvelin-cli ", 0) == 0) {
+                ++examples;
+                EXPECT_EQ((*line + " ").rfind("    tarvelin-cli " + command + " ", 0), 0u) << *line;
+            } else {
+                EXPECT_TRUE(line->empty() || line->rfind("  ", 0) == 0)
+                    << "only examples follow: " << *line;
+            }
+        }
+        EXPECT_GE(examples, 2u) << cli.Out();
+        EXPECT_LE(examples, 3u) << cli.Out();
+        if (command == "list-ports") {
+            EXPECT_EQ(cli.Out().find("no baud rate"), std::string::npos) << cli.Out();
         }
     }
 }
@@ -82,8 +111,24 @@ TEST(CliConventions, QuietAndVerbose) {
     CliProcess quiet({"identify", "--tcp=" + Tcp(device), "--firmware-dir=" + files.Path(),
                       "--log=" + quietLog, "--lang=en", "-q"});
     ASSERT_EQ(quiet.Wait(), 0) << quiet.Err();
-    ASSERT_EQ(Lines(quiet.Out()).size(), 1u) << quiet.Out();
-    EXPECT_EQ(quiet.Out(), "Connection to Coder (" + Tcp(device) + ") established.\n");
+    // It ends with the versions, in one line.
+    EXPECT_EQ(quiet.Out(), "Connection to Coder (" + Tcp(device) +
+                               ") established.\nCurrent firmware version: 2.15; Firmware version "
+                               "to flash: 2.16 (Coder_V02_16.img)\n");
+
+    // A log that fell back to the state folder is not where anybody would look: -q names it.
+    TempDirectory state;
+    chmod(state.Path().c_str(), 0777);
+    const bool root = geteuid() == 0;
+    chmod(files.Path().c_str(), root ? 0755 : 0555);  // root writes anywhere: then as nobody
+    CliProcess fellBack(
+        {"identify", "--tcp=" + Tcp(device), "--firmware-dir=" + files.Path(), "--lang=en", "-q"},
+        {"XDG_STATE_HOME=" + state.Path().substr(0, state.Path().size() - 1)}, root ? 65534 : 0);
+    ASSERT_EQ(fellBack.Wait(), 0) << fellBack.Err();
+    chmod(files.Path().c_str(), 0700);
+    EXPECT_EQ(Lines(fellBack.Out()).front(), "Log: " + state.Path() + "Orvane/TarvelinLog.txt")
+        << fellBack.Out();
+    EXPECT_EQ(Lines(fellBack.Out()).size(), 3u) << fellBack.Out();
 
     const std::string log = files.Path() + "verbose.log";
     CliProcess verbose({"identify", "--tcp", Tcp(device), "--firmware-dir", files.Path(), "--log",
@@ -327,7 +372,89 @@ TEST_P(CliOwnWords, ACoderInItsBiosIsToldToRunUpdate) {
     EXPECT_NE(cli.Err().find(detail), std::string::npos) << cli.Err();
 }
 
+// update goes on by itself from the BIOS: it says so and tells to run nothing again; the erase
+// that fails here ends it early.
+TEST_P(CliOwnWords, UpdateFromTheBiosSaysItGoesOn) {
+    const std::string language = GetParam();
+    FirmwareFolder files(3000, std::nullopt, 2000);
+    SimUnderTest device({"--tcp", "0", "--state", "bios", "--transfer-mode", "1", "--time-scale",
+                         "0", "--erase-nack", "0:17"});
+    ASSERT_TRUE(device.Ready());
+    CliProcess cli({"update", "--tcp", Tcp(device), "--firmware-dir", files.Path(), "--lang",
+                    language, "--yes", "--json"});
+    ASSERT_EQ(cli.Wait(), 8) << cli.Err();
+    const std::string detail = LastJson(cli.Out()).value("detail", "");
+    EXPECT_EQ(detail, language == "de" ? "Der Update-Vorgang wird jetzt neu gestartet."
+                                       : "The update operation is restarted now.");
+    EXPECT_NE(cli.Err().find(detail), std::string::npos) << cli.Err();
+    EXPECT_EQ(cli.Err().find("\"tarvelin-cli update\""), std::string::npos) << cli.Err();
+    // "Transferring data..." only where data is transferred, not before the BIOS is connected.
+    const std::string transferring =
+        language == "de" ? "Übertrage Daten..." : "Transferring data...";
+    const std::vector<std::string> lines = Lines(cli.Err());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), transferring), 1) << cli.Err();
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, CliOwnWords, testing::Values("en", "de"));
+
+// The warning of the version checks is printed once, followed by the port the coder reported,
+// and that the coder already runs the version to flash comes before the question; -q hides
+// neither.
+TEST(CliWarnings, PrintedOnceBeforeTheQuestion) {
+    FirmwareFolder files(3000, std::nullopt, 2000);
+    SimUnderTest device(
+        {"--tcp", "0", "--time-scale", "0", "--main-port", "4001", "--firmware-version", "V2.16"});
+    ASSERT_TRUE(device.Ready());
+    const std::string port = std::to_string(device.Port());
+    struct Run {
+        const char* language;
+        bool quiet;
+        std::string warning;  // its first line
+        std::string reported;
+        std::string same;
+        std::string question;
+    };
+    const Run english{
+        "en",
+        false,
+        "The port you are using does not appear to be the main port",
+        "The Coder reports port 4001 as its main port; this connection uses port " + port + ".",
+        "The Coder already runs the version to flash (2.16).",
+        "Confirmation needed: "};
+    Run quiet = english;
+    quiet.quiet = true;
+    const Run runs[] = {
+        english,
+        quiet,
+        {"de", false, "Der verwendete Port scheint nicht der 1. Port des Encoders zu sein",
+         "Der Coder meldet Port 4001 als seinen 1. Port; diese Verbindung nutzt Port " + port + ".",
+         "Auf dem Coder läuft bereits die zu flashende Version (2.16).", "Bestätigung nötig: "},
+    };
+    for (const Run& run : runs) {
+        std::vector<std::string> args{"update",     "--tcp",  Tcp(device), "--firmware-dir",
+                                      files.Path(), "--lang", run.language};
+        if (run.quiet) {
+            args.push_back("-q");
+        }
+        CliProcess cli(args);
+        EXPECT_EQ(cli.Wait(), 75) << cli.Out();
+        const std::string out = cli.Out();
+        const std::vector<std::string> lines = Lines(out);
+        size_t warnings = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].find(run.warning) != std::string::npos) {
+                ++warnings;
+                // The warning's two lines, then the port.
+                ASSERT_LT(i + 2, lines.size()) << out;
+                EXPECT_EQ(lines[i + 2], run.reported) << out;
+            }
+        }
+        EXPECT_EQ(warnings, 1u) << out;
+        const size_t same = out.find(run.same);
+        EXPECT_NE(same, std::string::npos) << out;
+        EXPECT_LT(same, out.find(run.question)) << out;
+    }
+}
 
 }  // namespace
 

@@ -167,6 +167,12 @@ TEST(TerminalText, DeviceTextCannotSteerTheTerminal) {
         {"\xed\xa0\x80", "\\xED\\xA0\\x80"},  // surrogate
         {"\xe2\x82", "\\xE2\\x82"},           // cut short
         {"line\nnext\ttab", "line\nnext\ttab"},
+        // Bidirectional embeddings, overrides and isolates, at both ends of their ranges, and
+        // their neighbours, which stay.
+        {"2.1\u202E61\u202C", "2.1\\u202E61\\u202C"},
+        {"\u202A\u202B\u202D", "\\u202A\\u202B\\u202D"},
+        {"\u2066x\u2067y\u2068z\u2069", "\\u2066x\\u2067y\\u2068z\\u2069"},
+        {"\u2029\u202F\u2065\u206A", "\u2029\u202F\u2065\u206A"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(EscapeForTerminal(c.in), c.out) << testing::PrintToString(c.in);

@@ -79,6 +79,12 @@ TEST(ProcedureWaits, TextsCountTheSecondsLeft) {
     }
     EXPECT_EQ(WaitText(WAIT_NONE, Language::English, 3), "");
     EXPECT_EQ(WaitText(WAIT_ERASE, Language::English, -2), "Erasing the flash memory: 0 s");
+    EXPECT_EQ(WaitText(WAIT_ERASE, Language::English, 9, 2),
+              "Erasing the flash memory, region 2: 9 s");
+    EXPECT_EQ(WaitText(WAIT_ERASE, Language::German, 9, 0),
+              "Flash-Speicher wird gelöscht, Bereich 0: 9 s");
+    EXPECT_EQ(WaitText(WAIT_RESTART, Language::English, 5, 1),
+              WaitText(WAIT_RESTART, Language::English, 5));
 }
 
 }  // namespace
