@@ -13,7 +13,7 @@
 
 #include "cli/CliTexts.h"
 #include "cli/InterruptWatch.h"
-#include "cli/TerminalText.h"
+#include "console/TerminalText.h"
 #include "transport/SerialPorts.h"
 #include "uecp/FrameCodec.h"
 #include "update/CZelkorTools.h"

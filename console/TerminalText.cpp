@@ -1,4 +1,4 @@
-#include "cli/TerminalText.h"
+#include "console/TerminalText.h"
 
 #include <cstdint>
 #include <cstdio>
