@@ -58,6 +58,13 @@ private:
     std::function<void(const std::string&)> echo_;
 };
 
+// In its BIOS a coder runs no firmware, and the procedure keeps the BIOS version in
+// m_currentVersion then: machine output says null, and biosRunning says why.
+nlohmann::ordered_json FirmwareVersion(const UpdateProcedure& p) {
+    return p.m_biosRunning ? nlohmann::ordered_json(nullptr)
+                           : nlohmann::ordered_json(p.m_currentVersion);
+}
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
@@ -346,7 +353,7 @@ void CliSession::AddIdentifyJson() {
     json_.Add("outcome", static_cast<int64_t>(outcome_));
     json_.Add("mayUpdate", verdict_.mayGoOn);
     json_.Add("warnings", warnings_);
-    json_.Add("currentVersion", p.m_currentVersion);
+    json_.Add("currentVersion", FirmwareVersion(p));
     json_.Add("biosVersion", p.m_biosVersion);
     json_.Add("versionToFlash", p.m_versionToFlash);
     AddFilesJson();
@@ -525,8 +532,9 @@ int CliSession::Identify() {
         NoteLatencyTimer();
     }
     events_.Emit("identified", {{"outcome", outcome_},
-                                {"currentVersion", p.m_currentVersion},
+                                {"currentVersion", FirmwareVersion(p)},
                                 {"biosVersion", p.m_biosVersion},
+                                {"biosRunning", p.m_biosRunning},
                                 {"versionToFlash", p.m_versionToFlash},
                                 {"mayUpdate", verdict_.mayGoOn},
                                 {"warnings", warnings_}});
