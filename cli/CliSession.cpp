@@ -13,8 +13,8 @@
 
 #include "cli/CliTexts.h"
 #include "cli/InterruptWatch.h"
-#include "cli/TerminalText.h"
-#include "cli/TerminalWidth.h"
+#include "console/TerminalText.h"
+#include "console/TerminalWidth.h"
 #include "transport/SerialPorts.h"
 #include "uecp/FrameCodec.h"
 #include "update/CZelkorTools.h"
@@ -59,6 +59,13 @@ public:
 private:
     std::function<void(const std::string&)> echo_;
 };
+
+// In its BIOS a coder runs no firmware, and the procedure keeps the BIOS version in
+// m_currentVersion then: machine output says null, and biosRunning says why.
+nlohmann::ordered_json FirmwareVersion(const UpdateProcedure& p) {
+    return p.m_biosRunning ? nlohmann::ordered_json(nullptr)
+                           : nlohmann::ordered_json(p.m_currentVersion);
+}
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -338,7 +345,7 @@ void CliSession::ShowWait(int64_t kind, int64_t maxMs) {
 }
 
 int CliSession::TerminalWidth() const {
-    return TerminalColumns(fileno(human_));
+    return ::TerminalWidth(human_);
 }
 
 bool CliSession::WarningAsked() const {
@@ -400,7 +407,7 @@ void CliSession::AddIdentifyJson() {
     json_.Add("outcome", static_cast<int64_t>(outcome_));
     json_.Add("mayUpdate", verdict_.mayGoOn);
     json_.Add("warnings", warnings_);
-    json_.Add("currentVersion", p.m_currentVersion);
+    json_.Add("currentVersion", FirmwareVersion(p));
     json_.Add("biosVersion", p.m_biosVersion);
     json_.Add("versionToFlash", p.m_versionToFlash);
     AddFilesJson();
@@ -624,8 +631,9 @@ int CliSession::Identify() {
         ExplainAnswers();
     }
     events_.Emit("identified", {{"outcome", outcome_},
-                                {"currentVersion", p.m_currentVersion},
+                                {"currentVersion", FirmwareVersion(p)},
                                 {"biosVersion", p.m_biosVersion},
+                                {"biosRunning", p.m_biosRunning},
                                 {"versionToFlash", p.m_versionToFlash},
                                 {"mayUpdate", verdict_.mayGoOn},
                                 {"warnings", warnings_}});

@@ -5,7 +5,7 @@
 
 #include "cli/CliTexts.h"
 #include "cli/JsonWriter.h"
-#include "cli/TerminalText.h"
+#include "console/TerminalText.h"
 #include "transport/PortHolders.h"
 #include "transport/SerialPorts.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cli/TerminalWidth.h"
+#include "console/DisplayWidth.h"
 
 namespace {
 constexpr int kWidestBar = 30;
@@ -83,7 +83,7 @@ std::string ProgressLine(const ProgressFigures& figures, int width) {
             return (v.indent ? "  " : "") + bar + tail;
         }
     }
-    return CutToColumns(percent, room);
+    return CutToWidth(percent, room);
 }
 
 void ProgressDisplay::Start(int64_t maximum) {

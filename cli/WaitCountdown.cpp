@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "cli/TerminalText.h"
-#include "cli/TerminalWidth.h"
+#include "console/DisplayWidth.h"
+#include "console/TerminalText.h"
 
 namespace {
 // "ESC [ K": erase to the end of the line.
@@ -71,7 +71,7 @@ void WaitCountdown::Draw() {
     // Nothing in the last column: some terminals wrap as soon as it is written.
     const int columns = columns_ ? columns_() : 80;
     std::fprintf(out_, "\r%s%s",
-                 CutToColumns(line, static_cast<size_t>(std::max(columns - 1, 1))).c_str(),
+                 CutToWidth(line, static_cast<size_t>(std::max(columns - 1, 1))).c_str(),
                  kClearToEnd);
     std::fflush(out_);
     shown_ = line;

@@ -1,21 +1,16 @@
 #include "fleet/FleetDisplay.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "console/ColumnLayout.h"
+#include "console/DisplayWidth.h"
+#include "console/TerminalText.h"
+#include "console/TerminalWidth.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string Clip(const std::string& text, size_t width) {
-    if (text.size() <= width) {
-        return text + std::string(width - text.size(), ' ');
-    }
-    return width == 0 ? std::string() : text.substr(0, width - 1) + "~";
-}
 
 std::string Duration(Clock::duration d) {
     const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(d).count();
@@ -33,6 +28,38 @@ bool Ran(const FleetCoderState& c) {
     return c.hasStarted && c.hasEnded &&
            (c.outcome == CoderOutcome::Succeeded || c.outcome == CoderOutcome::Failed ||
             c.outcome == CoderOutcome::Current || c.outcome == CoderOutcome::Identified);
+}
+
+constexpr size_t kGap = 2;
+
+// The widest cell of a column, header included, at most `cap`.
+template <typename Cell>
+size_t Natural(const std::string& header, const std::vector<FleetCoderState>& coders, Cell cell,
+               size_t cap) {
+    size_t width = DisplayWidth(header);
+    for (const FleetCoderState& c : coders) {
+        width = std::max(width, DisplayWidth(cell(c)));
+    }
+    return std::min(width, cap);
+}
+
+std::string RightAligned(const std::string& text, size_t width) {
+    const size_t used = DisplayWidth(text);
+    return std::string(width > used ? width - used : 0, ' ') + text;
+}
+
+// What ran on the coder before and after: a coder found in its BIOS had no firmware to speak
+// of, so its BIOS version is named as such.
+std::string Versions(const FleetCoderState& c) {
+    std::string before = c.versionBefore;
+    if (c.progress.biosRunning) {
+        const std::string& bios = c.progress.biosVersion;
+        before = bios.empty() || bios == "???" ? "BIOS" : "BIOS " + bios;
+    }
+    if (c.versionAfter.empty()) {
+        return before;
+    }
+    return (before.empty() ? std::string() : before + " -> ") + c.versionAfter;
 }
 
 }  // namespace
@@ -101,25 +128,16 @@ std::string EstimateLeft(const std::vector<FleetCoderState>& coders, int jobs,
 }
 
 std::string Printable(const std::string& text) {
-    std::string shown;
+    // A table cell is one line: line breaks and tabs of a message become spaces.
+    std::string flat;
+    flat.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        // C1 controls in UTF-8 (U+0080 to U+009F) start with 0xC2.
-        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
-                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (c == '\n') {
-            shown += ' ';  // a message of two lines in one table cell
-        } else if (c < 0x20 || c == 0x7F || c1) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X",
-                          c1 ? static_cast<unsigned char>(text[++i]) : c);
-            shown += escaped;
-        } else {
-            shown += static_cast<char>(c);
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
         }
+        flat += text[i] == '\n' || text[i] == '\t' ? ' ' : text[i];
     }
-    return shown;
+    return EscapeForTerminal(flat);
 }
 
 FleetDisplay::FleetDisplay(std::FILE* out, bool terminal, int jobs)
@@ -148,25 +166,38 @@ std::string FleetDisplay::TotalLine(const std::vector<FleetCoderState>& coders,
     return line;
 }
 
+std::string FleetDisplay::LiveStatus(const FleetCoderState& c) {
+    switch (c.outcome) {
+        case CoderOutcome::Waiting:
+            return "waiting";
+        case CoderOutcome::Running:
+            return c.progress.phase;
+        default:
+            return Status(c);
+    }
+}
+
 std::vector<std::string> FleetDisplay::TableLines(const std::vector<FleetCoderState>& coders,
                                                   Clock::time_point now, int width,
                                                   int height) const {
-    size_t nameWidth = 4;
-    size_t connectionWidth = 10;
-    for (const FleetCoderState& c : coders) {
-        nameWidth = std::max(nameWidth, std::min<size_t>(20, Printable(c.entry.name).size()));
-        connectionWidth =
-            std::max(connectionWidth, std::min<size_t>(24, Printable(c.entry.connection).size()));
-    }
-    auto row = [&](const std::string& name, const std::string& connection, const std::string& phase,
-                   const std::string& percent, const std::string& status) {
-        std::string line =
-            Clip(Printable(name), nameWidth) + "  " + Clip(Printable(connection), connectionWidth) +
-            "  " + Clip(Printable(phase), 28) + " " + Clip(percent, 4) + "  " + Printable(status);
-        while (!line.empty() && line.back() == ' ') {
-            line.pop_back();
-        }
-        return line.size() > static_cast<size_t>(width) ? Clip(line, width) : line;
+    const auto name = [](const FleetCoderState& c) { return Printable(c.entry.name); };
+    const auto connection = [](const FleetCoderState& c) { return Printable(c.entry.connection); };
+    const auto percent = [](const FleetCoderState& c) {
+        return c.outcome == CoderOutcome::Running && c.progress.percent >= 0
+                   ? std::to_string(c.progress.percent) + "%"
+                   : std::string();
+    };
+    const auto status = [](const FleetCoderState& c) { return Printable(LiveStatus(c)); };
+    const size_t columns = static_cast<size_t>(std::max(1, width));
+    // Narrower first the name, then without the connection (the name says which coder it is),
+    // then without the percent; the status keeps what is left.
+    const std::vector<size_t> widths = FitColumns(
+        {Natural("NAME", coders, name, 32), Natural("CONNECTION", coders, connection, 32), 4,
+         Natural("STATUS", coders, status, 500)},
+        columns, kGap, 24, {{0, 16}, {1, 0}, {0, 8}, {2, 0}});
+    const auto row = [&](const std::string& a, const std::string& b, const std::string& c,
+                         const std::string& d) {
+        return TruncateToWidth(LayOutRow({a, b, RightAligned(c, 4), d}, widths, kGap), columns);
     };
 
     // Rows that matter most when the terminal is too short: running, then failed, then the rest.
@@ -199,28 +230,62 @@ std::vector<std::string> FleetDisplay::TableLines(const std::vector<FleetCoderSt
     }
 
     std::vector<std::string> lines;
-    lines.push_back(row("NAME", "CONNECTION", "PHASE", "%", "RESULT"));
+    lines.push_back(row("NAME", "CONNECTION", "%", "STATUS"));
     for (size_t i : shown) {
         const FleetCoderState& c = coders[i];
-        std::string phase = c.outcome == CoderOutcome::Waiting ? "waiting" : c.progress.phase;
-        if (c.hasEnded) {
-            phase = "ended";
-        }
-        const std::string percent = c.outcome == CoderOutcome::Running && c.progress.percent >= 0
-                                        ? std::to_string(c.progress.percent) + "%"
-                                        : "";
-        lines.push_back(row(c.entry.name, c.entry.connection, phase, percent, Status(c)));
+        lines.push_back(row(name(c), connection(c), percent(c), status(c)));
     }
     if (shown.size() < coders.size()) {
-        lines.push_back("  (" + std::to_string(coders.size() - shown.size()) +
-                        " more not shown: the terminal is too short)");
+        lines.push_back(TruncateToWidth("  (" + std::to_string(coders.size() - shown.size()) +
+                                            " more not shown: the terminal is too short)",
+                                        columns));
     }
-    lines.push_back(Clip(TotalLine(coders, now), static_cast<size_t>(width)));
-    for (std::string& line : lines) {
-        while (!line.empty() && line.back() == ' ') {
-            line.pop_back();
+    lines.push_back(TruncateToWidth(TotalLine(coders, now), columns));
+    return lines;
+}
+
+std::vector<std::string> FleetDisplay::SummaryLines(const std::vector<FleetCoderState>& coders,
+                                                    const std::string& logDirectory,
+                                                    const std::string& stopReason,
+                                                    Clock::duration elapsed, int width) const {
+    const auto name = [](const FleetCoderState& c) { return Printable(c.entry.name); };
+    const auto connection = [](const FleetCoderState& c) { return Printable(c.entry.connection); };
+    const auto outcome = [](const FleetCoderState& c) {
+        return std::string(OutcomeName(c.outcome));
+    };
+    const auto versions = [](const FleetCoderState& c) { return Printable(Versions(c)); };
+    const auto message = [](const FleetCoderState& c) { return Printable(c.reason); };
+    const size_t columns = static_cast<size_t>(std::max(1, width));
+    // The message is what a failed coder needs: it goes on over further lines rather than be
+    // cut, and the connection and the versions give way to it.
+    const std::vector<size_t> widths = FitColumns(
+        {Natural("NAME", coders, name, 40), Natural("CONNECTION", coders, connection, 40),
+         Natural("OUTCOME", coders, outcome, 40), Natural("VERSIONS", coders, versions, 40),
+         Natural("MESSAGE", coders, message, 1000)},
+        columns, kGap, 30, {{0, 16}, {1, 0}, {0, 8}, {3, 0}});
+
+    std::vector<std::string> lines{""};
+    const auto add = [&](const std::vector<std::string>& cells) {
+        for (const std::string& line : LayOutWrappedRow(cells, widths, kGap)) {
+            lines.push_back(TruncateToWidth(line, columns));
         }
+    };
+    add({"NAME", "CONNECTION", "OUTCOME", "VERSIONS", "MESSAGE"});
+    for (const FleetCoderState& c : coders) {
+        add({name(c), connection(c), outcome(c), versions(c), message(c)});
     }
+    const FleetTotals t = CountTotals(coders);
+    char totals[160];
+    std::snprintf(totals, sizeof totals, "%zu coders: %zu done, %zu failed, %zu skipped in %s.",
+                  coders.size(), t.done, t.failed, t.skipped, Duration(elapsed).c_str());
+    lines.push_back("");
+    const std::string stopped =
+        stopReason.empty() ? "" : " Stopped: " + Printable(stopReason) + ".";
+    for (const std::string& line : WrapToWidth(totals + stopped, columns)) {
+        lines.push_back(line);
+    }
+    // The folder stays whole, to be copied.
+    lines.push_back("Logs: " + Printable(logDirectory));
     return lines;
 }
 
@@ -233,20 +298,23 @@ void FleetDisplay::Clear() {
 
 void FleetDisplay::Note(const std::string& text) {
     Clear();
-    std::fprintf(out_, "%s\n", Printable(text).c_str());
+    if (terminal_) {
+        for (const std::string& line :
+             WrapToWidth(Printable(text), static_cast<size_t>(TerminalWidth(out_) - 1))) {
+            std::fprintf(out_, "%s\n", line.c_str());
+        }
+    } else {
+        std::fprintf(out_, "%s\n", Printable(text).c_str());
+    }
     std::fflush(out_);
 }
 
 void FleetDisplay::Update(const std::vector<FleetCoderState>& coders, Clock::time_point now) {
     if (terminal_) {
-        winsize size{};
-        int width = 100;
-        int height = 40;
-        if (ioctl(fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-            width = size.ws_col;
-            height = size.ws_row;
-        }
-        const std::vector<std::string> lines = TableLines(coders, now, width - 1, height);
+        // One column short of the edge: a line that fills it leaves some terminals with the
+        // cursor on the next line, and the redraw would creep down.
+        const std::vector<std::string> lines =
+            TableLines(coders, now, TerminalWidth(out_) - 1, TerminalHeight(out_));
         std::string frame;
         if (drawnLines_ > 0) {
             frame += "\x1b[" + std::to_string(drawnLines_) + "A";
@@ -293,36 +361,9 @@ void FleetDisplay::Summary(const std::vector<FleetCoderState>& coders,
                            const std::string& logDirectory, const std::string& stopReason,
                            Clock::duration elapsed) {
     Clear();
-    size_t nameWidth = 4;
-    size_t connectionWidth = 10;
-    for (const FleetCoderState& c : coders) {
-        nameWidth = std::max(nameWidth, Printable(c.entry.name).size());
-        connectionWidth = std::max(connectionWidth, Printable(c.entry.connection).size());
-    }
-    auto row = [&](const std::string& name, const std::string& connection,
-                   const std::string& outcome, const std::string& versions,
-                   const std::string& reason) {
-        std::string line = Clip(Printable(name), nameWidth) + "  " +
-                           Clip(Printable(connection), connectionWidth) + "  " + Clip(outcome, 18) +
-                           "  " + Clip(Printable(versions), 15) + "  " + Printable(reason);
-        while (!line.empty() && line.back() == ' ') {
-            line.pop_back();
-        }
+    const int width = TerminalWidth(out_) - (terminal_ ? 1 : 0);
+    for (const std::string& line : SummaryLines(coders, logDirectory, stopReason, elapsed, width)) {
         std::fprintf(out_, "%s\n", line.c_str());
-    };
-    std::fprintf(out_, "\n");
-    row("NAME", "CONNECTION", "OUTCOME", "VERSIONS", "MESSAGE");
-    for (const FleetCoderState& c : coders) {
-        std::string versions = c.versionBefore;
-        if (!c.versionAfter.empty()) {
-            versions += " -> " + c.versionAfter;
-        }
-        row(c.entry.name, c.entry.connection, OutcomeName(c.outcome), versions, c.reason);
     }
-    const FleetTotals t = CountTotals(coders);
-    std::fprintf(out_, "\n%zu coders: %zu done, %zu failed, %zu skipped in %s.%s\n", coders.size(),
-                 t.done, t.failed, t.skipped, Duration(elapsed).c_str(),
-                 stopReason.empty() ? "" : (" Stopped: " + stopReason + ".").c_str());
-    std::fprintf(out_, "Logs: %s\n", Printable(logDirectory).c_str());
     std::fflush(out_);
 }

@@ -23,8 +23,8 @@ FleetTotals CountTotals(const std::vector<FleetCoderState>& coders);
 std::string EstimateLeft(const std::vector<FleetCoderState>& coders, int jobs,
                          std::chrono::steady_clock::time_point now);
 
-// Text from a coder or a child shown in a terminal: control characters and escape sequences
-// become \xNN, so a device name cannot move the cursor.
+// Text from a coder or a child as one table cell: escaped as everywhere on the console
+// (EscapeForTerminal), line breaks and tabs as spaces.
 std::string Printable(const std::string& text);
 
 // What the user sees while the fleet runs: on a terminal a table redrawn in place, in a pipe
@@ -45,6 +45,12 @@ public:
     std::vector<std::string> TableLines(const std::vector<FleetCoderState>& coders,
                                         std::chrono::steady_clock::time_point now, int width,
                                         int height) const;
+    // The summary's lines, none wider than `width` columns but the log folder's.
+    std::vector<std::string> SummaryLines(const std::vector<FleetCoderState>& coders,
+                                          const std::string& logDirectory,
+                                          const std::string& stopReason,
+                                          std::chrono::steady_clock::duration elapsed,
+                                          int width) const;
     // The total line.
     std::string TotalLine(const std::vector<FleetCoderState>& coders,
                           std::chrono::steady_clock::time_point now) const;
@@ -52,6 +58,8 @@ public:
 private:
     void Clear();
     static std::string Status(const FleetCoderState& coder);
+    // The table's last column: the phase while it runs, the result once it ended.
+    static std::string LiveStatus(const FleetCoderState& coder);
 
     std::FILE* out_;
     bool terminal_;

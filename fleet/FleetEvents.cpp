@@ -25,6 +25,9 @@ void ApplyIdentification(const json& e, CoderProgress& p) {
     p.identified = p.identified || e.contains("outcome") || e.contains("currentVersion");
     p.identification = Number(e, "outcome", p.identification);
     p.mayUpdate = Flag(e, "mayUpdate", p.mayUpdate);
+    // The outcome says it too (serial 3, TCP/IP 21), for a child that does not name it.
+    const bool biosOutcome = p.identification == 3 || p.identification == 21;
+    p.biosRunning = Flag(e, "biosRunning", e.contains("outcome") ? biosOutcome : p.biosRunning);
     // A result event repeats what it knows; fields it leaves out keep their value.
     for (auto [key, field] :
          {std::pair{"currentVersion", &p.currentVersion}, std::pair{"biosVersion", &p.biosVersion},
@@ -32,6 +35,9 @@ void ApplyIdentification(const json& e, CoderProgress& p) {
         if (e.contains(key)) {
             *field = Text(e, key);
         }
+    }
+    if (p.biosRunning) {
+        p.currentVersion.clear();  // an older child named the BIOS version here
     }
     if (const auto it = e.find("warnings"); it != e.end() && it->is_array()) {
         p.warnings.clear();

@@ -18,7 +18,8 @@ struct CoderProgress {
     bool identified = false;
     int identification = -1;  // the identification outcome
     bool mayUpdate = false;
-    std::string currentVersion;
+    bool biosRunning = false;    // the coder was found in its BIOS: it has no firmware version
+    std::string currentVersion;  // the firmware's; empty when the BIOS runs
     std::string biosVersion;
     std::string versionToFlash;
     std::vector<std::string> warnings;

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fleet/ChildStderr.h"
 #include "fleet/FleetSummary.h"
 
 namespace {
@@ -81,15 +82,18 @@ FleetRunner::FleetRunner(FleetOptions options, std::vector<FleetEntry> entries, 
 
 bool FleetRunner::IsCurrent(const CoderProgress& p) {
     const std::string current = ComparableVersion(p.currentVersion);
-    return p.identified && !current.empty() && current == ComparableVersion(p.versionToFlash);
+    // A coder in its BIOS runs no firmware, whatever its BIOS version reads.
+    return p.identified && !p.biosRunning && !current.empty() &&
+           current == ComparableVersion(p.versionToFlash);
 }
 
 CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bool identifyOnly,
                                    int waitStatus, std::string& reason) {
-    if (WIFSIGNALED(waitStatus)) {
+    // The result is the child's last line: what came after it (a signal while it exits) does
+    // not undo what it reported.
+    if (WIFSIGNALED(waitStatus) && !p.haveResult) {
         reason = std::string("tarvelin-cli ended by signal ") + strsignal(WTERMSIG(waitStatus));
-        return p.haveResult && IsInterruptedStatus(p.exitStatus) ? CoderOutcome::Interrupted
-                                                                 : CoderOutcome::Failed;
+        return CoderOutcome::Failed;
     }
     const int status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
     if (!p.haveResult) {
@@ -282,15 +286,7 @@ void FleetRunner::ReadChild(Child& child) {
 }
 
 std::string FleetRunner::LastStderrLine(size_t coder) const {
-    std::ifstream in(PathFor(coder, ".stderr"));
-    std::string line;
-    std::string last;
-    while (std::getline(in, line)) {
-        if (!line.empty()) {
-            last = line;
-        }
-    }
-    return last;
+    return LastReasonLineOf(PathFor(coder, ".stderr"));
 }
 
 void FleetRunner::EndChild(Child& child, int waitStatus) {
@@ -305,6 +301,14 @@ void FleetRunner::EndChild(Child& child, int waitStatus) {
         const std::string last = LastStderrLine(child.coder);
         if (!last.empty()) {
             reason += ": " + last;
+        }
+    } else if (child.progress.message.empty() &&
+               (outcome == CoderOutcome::Failed || outcome == CoderOutcome::Blocked)) {
+        // A connection that failed has no final message, only the phase it was in
+        // ("Connecting to Coder..."); the child said why on standard error.
+        const std::string last = LastStderrLine(child.coder);
+        if (!last.empty()) {
+            reason = last;
         }
     }
     state.versionBefore = child.progress.currentVersion;
@@ -335,19 +339,27 @@ void FleetRunner::EndChild(Child& child, int waitStatus) {
 void FleetRunner::Interrupt() {
     const auto now = Clock::now();
     ++interrupts_;
+    // A child that reported its result is done: a signal now could only end it while it
+    // exits, and its coder would read as failed although it was updated.
+    const auto signalRunning = [this] {
+        size_t signalled = 0;
+        for (const Child& child : children_) {
+            if (!child.progress.haveResult && !child.eof) {
+                kill(child.pid, SIGINT);
+                ++signalled;
+            }
+        }
+        return signalled;
+    };
     if (interrupts_ == 1) {
         firstInterrupt_ = now;
         scheduler_.Interrupt();
-        for (const Child& child : children_) {
-            kill(child.pid, SIGINT);
-        }
-        display_.Note("Interrupted: no further coder starts; " + std::to_string(children_.size()) +
+        const size_t running = signalRunning();
+        display_.Note("Interrupted: no further coder starts; " + std::to_string(running) +
                       " running stop at a block boundary (Ctrl-C again within 2 s ends them at "
                       "once).");
     } else if (interrupts_ == 2 && now - firstInterrupt_ <= kSecondInterrupt) {
-        for (const Child& child : children_) {
-            kill(child.pid, SIGINT);
-        }
+        signalRunning();
         display_.Note("Ending the running coders at once.");
     }
 }

@@ -57,6 +57,9 @@ std::string FleetSummaryJson(const std::vector<FleetCoderState>& coders, const F
         row["lastBlockResult"] = OrNull(c.progress.lastBlockResult);
         row["message"] = c.reason;
         row["note"] = OrNull(c.progress.note);
+        // A coder found in its BIOS has no version before: biosVersion is what ran.
+        row["biosRunning"] =
+            c.progress.identified ? ordered_json(c.progress.biosRunning) : ordered_json();
         row["versionBefore"] = OrNull(c.versionBefore);
         row["versionToFlash"] = OrNull(c.progress.versionToFlash);
         row["versionAfter"] = OrNull(c.versionAfter);

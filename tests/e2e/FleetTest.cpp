@@ -1,6 +1,10 @@
 // `tarvelin-cli fleet` as a process against one simulator serving several coders: a run where
 // one coder refuses a block and a second run with --skip-current, a canary stop, a refused
 // inventory, and Ctrl-C in the middle.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -79,6 +83,21 @@ std::vector<std::string> Outcomes(const nlohmann::json& summary) {
     return outcomes;
 }
 
+// A loopback port that was just free: nobody listens on it.
+uint16_t ClosedPort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ADD_FAILURE() << "no loopback socket";
+    }
+    close(s);
+    return ntohs(address.sin_port);
+}
+
 const std::string kEmptyRegion0 =
     "region 0 start 0x80000 length 0 sha256 " + FirmwareFolder::Hash({});
 
@@ -89,7 +108,8 @@ TEST(Fleet, OneCoderRefusesABlockAndASecondRunSkipsTheCurrentOnes) {
     ASSERT_TRUE(sim.Ready());
     const std::string inventory = sim.Inventory(files.Path());
 
-    CliProcess first(Fleet(inventory, files, files.Path() + "logs1", {"-j", "4", "--yes"}));
+    CliProcess first(Fleet(inventory, files, files.Path() + "logs1", {"-j", "4", "--yes"}),
+                     {"COLUMNS=100"});
     EXPECT_EQ(first.Wait(), 1) << first.Err();
     const nlohmann::json summary = LastJson(first.Out());
     EXPECT_EQ(Outcomes(summary),
@@ -109,6 +129,11 @@ TEST(Fleet, OneCoderRefusesABlockAndASecondRunSkipsTheCurrentOnes) {
     EXPECT_TRUE(summary["coders"][0]["note"].is_null());
     EXPECT_EQ(failed["columns"]["site"], "Site 3, north");
     EXPECT_EQ(summary["coders"][0]["versionAfter"], "2.16");
+    // Found in their BIOS: no firmware version before, the BIOS's named as such.
+    EXPECT_EQ(summary["coders"][0]["biosRunning"], true);
+    EXPECT_TRUE(summary["coders"][0]["versionBefore"].is_null());
+    EXPECT_EQ(summary["coders"][0]["biosVersion"], "2.10");
+    EXPECT_NE(first.Err().find("BIOS 2.10 -> 2.16"), std::string::npos) << first.Err();
     EXPECT_NE(first.Err().find("c3"), std::string::npos);
     EXPECT_NE(first.Err().find("failed"), std::string::npos);
     const std::vector<std::string> log = ReadLines(files.Path() + "logs1/c3.log");
@@ -153,10 +178,19 @@ TEST(Fleet, AFailedCanaryStopsTheRest) {
 
     // Without --yes a missing DSP firmware needs a confirmation: skipped, nothing flashed.
     FirmwareFolder coderOnly(3000, std::nullopt, std::nullopt);
-    CliProcess unconfirmed(Fleet(sim.Inventory(coderOnly.Path()), coderOnly,
-                                 coderOnly.Path() + "logs", {"--identify-only"}));
-    EXPECT_EQ(unconfirmed.Wait(), 0) << unconfirmed.Err();
-    EXPECT_EQ(Outcomes(LastJson(unconfirmed.Out())), std::vector<std::string>(3, "identified"));
+    const std::string inventory = sim.Inventory(coderOnly.Path());
+    // A coder nobody answers for, on a port just closed: its row says why.
+    const uint16_t closed = ClosedPort();
+    std::ofstream(inventory, std::ios::app) << "gone,127.0.0.1:" << closed << ",Nowhere\n";
+    CliProcess unconfirmed(
+        Fleet(inventory, coderOnly, coderOnly.Path() + "logs", {"--identify-only"}));
+    EXPECT_EQ(unconfirmed.Wait(), 1) << unconfirmed.Err();
+    const nlohmann::json report = LastJson(unconfirmed.Out());
+    EXPECT_EQ(Outcomes(report),
+              (std::vector<std::string>{"identified", "identified", "identified", "failed"}));
+    const std::string refused = "127.0.0.1:" + std::to_string(closed) + " refused the connection.";
+    EXPECT_EQ(report["coders"][3]["message"], refused);
+    EXPECT_NE(unconfirmed.Err().find(refused), std::string::npos) << unconfirmed.Err();
     CliProcess skipped(
         Fleet(sim.Inventory(coderOnly.Path()), coderOnly, coderOnly.Path() + "logs2", {}));
     EXPECT_EQ(skipped.Wait(), 1) << skipped.Err();

@@ -18,7 +18,9 @@
 namespace {
 
 // Port 1 updates (2.15 to 2.16), 2 fails at block 40, 3 runs 2.16 already, 4 flashes slowly
-// until SIGINT, 5 crashes, 6 needs a confirmation. Every start and end goes to TRACE.
+// until SIGINT, 5 crashes, 6 needs a confirmation, 7 updates and takes its time to exit (a
+// SIGINT then ends it), 8 is refused and says why on standard error only. Every start and end
+// goes to TRACE.
 const char* const kChild = R"(#!/bin/sh
 step=$1; conn=$4; log=; prev=
 for a in "$@"; do [ "$prev" = --log ] && log=$a; prev=$a; done
@@ -43,6 +45,10 @@ case $port in
    i=0; while :; do i=$((i+1)); echo "{\"event\":\"progress\",\"stage\":1,\"percent\":$((i%100))}"; sleep 0.05; done;;
 5) echo "- $conn $step" >>"$trace"; kill -SEGV $$;;
 6) end "\"warnings\":[\"NOT_MAIN_PORT\"],\"message\":\"Confirmation needed\"" 75;;
+7) echo "{\"event\":\"result\",\"result\":0,\"message\":\"Update operation successfully finished.\",\"newVersion\":\"2.16\",\"exitStatus\":0}"
+   echo "= $conn reported" >>"$trace"; exec sleep 2;;
+8) printf 'Could not connect to Coder!\n127.0.0.1:8 refused the connection.\nhint: Check the address.\nLog: %s\n' "$log" >&2
+   end "\"outcome\":4,\"mayUpdate\":false" 4;;
 esac
 )";
 
@@ -127,10 +133,12 @@ TEST_F(FleetRunnerTest, AllSucceedWithinTheJobLimit) {
 }
 
 TEST_F(FleetRunnerTest, FailuresCrashesAndConfirmationsAreReported) {
-    EXPECT_EQ(Run({1, 2, 5, 6, 1}), 1);
+    EXPECT_EQ(Run({1, 2, 5, 6, 1, 8}), 1);
     EXPECT_EQ(Outcomes(), (std::vector<std::string>{"succeeded", "failed", "failed",
-                                                    "needs-confirmation", "succeeded"}));
+                                                    "needs-confirmation", "succeeded", "failed"}));
     const auto rows = Summary()["coders"];
+    // Not the phase it was in ("Connecting Coder..."): what it said on standard error.
+    EXPECT_EQ(rows[5]["message"], "127.0.0.1:8 refused the connection.");
     EXPECT_EQ(rows[1]["result"], 14);
     EXPECT_EQ(rows[1]["lastBlockResult"], 17);
     EXPECT_EQ(rows[1]["message"], "Error while flashing the Coder firmware.");
@@ -183,12 +191,15 @@ TEST_F(FleetRunnerTest, SkipCurrentIdentifiesFirst) {
 
 TEST_F(FleetRunnerTest, CtrlCStopsAtABlockBoundaryAndWritesTheSummary) {
     FleetOptions options;
-    options.jobs = 2;
+    options.jobs = 3;
     std::thread interrupter([this] {
-        // Once the slow coder flashes, as a user would press Ctrl-C.
+        // Once the slow coder flashes and the third has reported, as a user would press Ctrl-C.
+        const auto seen = [](const std::vector<std::string>& trace, const std::string& line) {
+            return std::find(trace.begin(), trace.end(), line) != trace.end();
+        };
         for (int i = 0; i < 200; ++i) {
             const auto trace = Trace();
-            if (std::find(trace.begin(), trace.end(), "+ 127.0.0.1:4 update no") != trace.end()) {
+            if (seen(trace, "+ 127.0.0.1:4 update no") && seen(trace, "= 127.0.0.3:7 reported")) {
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -196,7 +207,7 @@ TEST_F(FleetRunnerTest, CtrlCStopsAtABlockBoundaryAndWritesTheSummary) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         kill(getpid(), SIGINT);
     });
-    const int status = Run({4, 1, 1, 1}, options);
+    const int status = Run({4, 1, 7, 1}, options);
     interrupter.join();
     EXPECT_EQ(status, 130);
     const auto summary = Summary();
@@ -206,7 +217,11 @@ TEST_F(FleetRunnerTest, CtrlCStopsAtABlockBoundaryAndWritesTheSummary) {
     EXPECT_NE(summary["coders"][0]["message"].get<std::string>().find("8000:0A00"),
               std::string::npos);
     EXPECT_EQ(outcomes[1], "interrupted");  // it ran beside and got the SIGINT too
-    EXPECT_EQ(std::count(outcomes.begin(), outcomes.end(), "not-started"), 2);
+    // It had reported its update when Ctrl-C came: done, with its new version.
+    EXPECT_EQ(outcomes[2], "succeeded");
+    EXPECT_EQ(summary["coders"][2]["versionAfter"], "2.16");
+    EXPECT_EQ(summary["done"], 1);
+    EXPECT_EQ(outcomes[3], "not-started");
 }
 
 }  // namespace

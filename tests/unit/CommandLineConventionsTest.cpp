@@ -7,7 +7,7 @@
 #include "cli/CommandLine.h"
 #include "cli/JsonWriter.h"
 #include "cli/ProgressDisplay.h"
-#include "cli/TerminalText.h"
+#include "console/TerminalText.h"
 
 namespace {
 

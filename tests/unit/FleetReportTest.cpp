@@ -6,6 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "console/DisplayWidth.h"
+#include "console/TerminalText.h"
+#include "fleet/ChildStderr.h"
 #include "fleet/FleetDisplay.h"
 #include "fleet/FleetRunner.h"
 #include "fleet/FleetSummary.h"
@@ -125,6 +128,12 @@ TEST(FleetEvents, ChildEndsAreClassified) {
         {{kIdentified}, Exited(129), false, CoderOutcome::Interrupted, "exit status 129"},
         {{kIdentified}, Exited(0), false, CoderOutcome::Failed, "without a result (exit status 0)"},
         {{}, SIGSEGV, false, CoderOutcome::Failed, "signal"},
+        // Ctrl-C reached it after its result, while it exited: it was updated all the same.
+        {{kIdentified, result(R"("result":0,"message":"done","newVersion":"2.16","exitStatus":0)")},
+         SIGINT,
+         false,
+         CoderOutcome::Succeeded,
+         "done"},
         {{kIdentified, result(R"("outcome":20,"mayUpdate":true,"exitStatus":0)")},
          Exited(0),
          true,
@@ -172,8 +181,44 @@ TEST(FleetEvents, CurrentMeansTheSameVersionToFlash) {
     EXPECT_TRUE(FleetRunner::IsCurrent(identified("2.16", "2.16 (Coder_V02_16.img)")));
     EXPECT_FALSE(FleetRunner::IsCurrent(identified("2.15", "2.16 (Coder_V02_15.img)")));
     EXPECT_FALSE(FleetRunner::IsCurrent(identified("2.15", "2.16")));
-    EXPECT_FALSE(FleetRunner::IsCurrent(identified("", "")));  // a coder in its BIOS
+    EXPECT_FALSE(FleetRunner::IsCurrent(identified("", "")));
     EXPECT_FALSE(FleetRunner::IsCurrent(CoderProgress{}));
+
+    // A coder in its BIOS runs no firmware, even when its BIOS version reads as the version to
+    // flash; older children named the BIOS version as the current one.
+    for (const std::string& bios :
+         {R"({"event":"identified","outcome":21,"currentVersion":null,"biosVersion":"2.16",)"
+          R"("biosRunning":true,"versionToFlash":"2.16","mayUpdate":true})",
+          R"({"event":"identified","outcome":3,"currentVersion":"2.16","biosVersion":"2.16",)"
+          R"("versionToFlash":"2.16","mayUpdate":true})"}) {
+        const CoderProgress p = Feed({bios});
+        EXPECT_TRUE(p.biosRunning) << bios;
+        EXPECT_EQ(p.currentVersion, "") << bios;
+        EXPECT_EQ(p.biosVersion, "2.16") << bios;
+        EXPECT_FALSE(FleetRunner::IsCurrent(p)) << bios;
+    }
+}
+
+TEST(FleetEvents, TheReasonIsTheChildsLastLineThatSaysWhy) {
+    struct Case {
+        std::string stderrText;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"Log: /f/c1.log\nConnecting to Coder...\nCould not connect to Coder!\n"
+         "127.0.0.1:9 refused the connection.\nhint: Check the address and the port number of "
+         "the NetPC, and that it is switched on.\nLog: /f/c1.log\n",
+         "127.0.0.1:9 refused the connection."},
+        {"Protokoll: /f/c1.log\nVerbindungsaufbau zum Coder...\n"
+         "127.0.0.1:9 hat die Verbindung abgelehnt.\nhint: Adresse und Portnummer des NetPC "
+         "prüfen.\nProtokoll: /f/c1.log",
+         "127.0.0.1:9 hat die Verbindung abgelehnt."},
+        {"first\r\nwhy it ended\r\n\r\n  \n", "why it ended"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LastReasonLine(c.stderrText), c.reason) << c.stderrText;
+    }
 }
 
 FleetCoderState Coder(const std::string& name, CoderOutcome outcome, const std::string& phase,
@@ -231,6 +276,83 @@ TEST(FleetTable, RowsTotalsAndEscapedDeviceText) {
     EXPECT_NE(all.find("more not shown"), std::string::npos) << all;
 }
 
+// The column of `line` at which `text` starts, counted as a terminal shows it.
+size_t ColumnOf(const std::string& line, const std::string& text) {
+    const size_t at = line.find(text);
+    return at == std::string::npos ? std::string::npos : DisplayWidth(line.substr(0, at));
+}
+
+std::string Collapsed(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& line : lines) {
+        for (char c : line + " ") {
+            if (c != ' ' || (!all.empty() && all.back() != ' ')) {
+                all += c;
+            }
+        }
+    }
+    return all;
+}
+
+class FleetWidthTest : public testing::TestWithParam<int> {};
+
+// Names as inventories hold them, a long failure and a coder found in its BIOS: no line is
+// wider than the terminal, none splits a character, and the columns stay aligned.
+TEST_P(FleetWidthTest, TableAndSummaryFitTheTerminal) {
+    const int width = GetParam();
+    const size_t columns = static_cast<size_t>(width);
+    std::vector<FleetCoderState> coders{
+        Coder("Zürich-Üetliberg", CoderOutcome::Running, "1. Coder firmware", 42),
+        Coder("北京", CoderOutcome::Failed, "", -1),
+        Coder("Sendemast Süd", CoderOutcome::Succeeded, "", -1),
+        Coder("north-1", CoderOutcome::Waiting, "", -1),
+    };
+    const std::string failure =
+        "Error while flashing the Coder firmware: the Coder did not acknowledge block 8000:0A00 "
+        "three times.";
+    coders[1].reason = failure;
+    coders[1].hasEnded = true;
+    coders[1].versionBefore = "2.15";
+    coders[2].reason = "Update operation successfully finished.";
+    coders[2].hasEnded = true;
+    coders[2].progress = Feed({R"({"event":"identified","outcome":21,"currentVersion":null,)"
+                               R"("biosVersion":"2.10","biosRunning":true,"mayUpdate":true})"});
+    coders[2].versionAfter = "2.16";
+
+    FleetDisplay display(stdout, true, 2);
+    const auto table = display.TableLines(coders, Clock::now(), width, 40);
+    ASSERT_EQ(table.size(), coders.size() + 2);
+    for (const std::string& line : table) {
+        EXPECT_LE(DisplayWidth(line), columns) << line;
+        EXPECT_EQ(EscapeForTerminal(line), line) << "a character was split: " << line;
+    }
+    const size_t status = ColumnOf(table[0], "STATUS");
+    EXPECT_EQ(ColumnOf(table[1], "1. Coder firmware"), status) << table[1];
+    EXPECT_EQ(ColumnOf(table[2], "failed: Error"), status) << table[2];
+    EXPECT_EQ(ColumnOf(table[4], "waiting"), status) << table[4];
+    if (width >= 80) {
+        EXPECT_NE(table[1].find("Zürich-Üetliberg"), std::string::npos) << table[1];
+        EXPECT_NE(table[1].find("42%"), std::string::npos) << table[1];
+    }
+
+    const auto summary = display.SummaryLines(coders, "/srv/fleet-20261209-143005", "",
+                                              std::chrono::seconds(75), width);
+    ASSERT_GE(summary.size(), coders.size() + 3);
+    for (size_t i = 0; i + 1 < summary.size(); ++i) {
+        EXPECT_LE(DisplayWidth(summary[i]), columns) << summary[i];
+        EXPECT_EQ(EscapeForTerminal(summary[i]), summary[i]) << summary[i];
+    }
+    EXPECT_EQ(summary.back(), "Logs: /srv/fleet-20261209-143005");  // whole, to be copied
+    // The message goes on over further lines rather than being cut.
+    EXPECT_NE(Collapsed(summary).find(failure), std::string::npos) << Collapsed(summary);
+    if (width >= 80) {
+        const std::string all = Collapsed(summary);
+        EXPECT_NE(all.find("succeeded BIOS 2.10 -> 2.16 Update"), std::string::npos) << all;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, FleetWidthTest, testing::Values(40, 80, 120, 200));
+
 TEST(FleetTable, TimeLeftFromTheCodersThatEnded) {
     const auto now = Clock::now();
     std::vector<FleetCoderState> coders;
@@ -283,6 +405,7 @@ TEST(FleetSummary, OneObjectWithARowPerCoder) {
     EXPECT_EQ(row["result"], 0);
     EXPECT_EQ(row["lastBlockResult"], 0);
     EXPECT_EQ(row["versionBefore"], "2.15");
+    EXPECT_EQ(row["biosRunning"], false);
     EXPECT_EQ(row["versionAfter"], "2.16");
     EXPECT_EQ(row["log"], "/logs/north.log");
     EXPECT_EQ(row["started"], "2025-12-09T14:30:05.123Z");
@@ -293,6 +416,7 @@ TEST(FleetSummary, OneObjectWithARowPerCoder) {
     EXPECT_EQ(other["outcome"], "not-started");
     EXPECT_TRUE(other["result"].is_null());
     EXPECT_TRUE(other["started"].is_null());
+    EXPECT_TRUE(other["biosRunning"].is_null());  // never identified
     EXPECT_EQ(text.find('\n'), std::string::npos);
 }
 

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "cli/ProgressDisplay.h"
-#include "cli/TerminalWidth.h"
 #include "cli/WaitCountdown.h"
+#include "console/DisplayWidth.h"
+#include "console/TerminalWidth.h"
 
 namespace {
 
@@ -137,16 +138,16 @@ TEST(WaitCountdown, CountsDownInPlaceWithinTheWidth) {
 // The window size itself is read by the end-to-end runs on a pseudo-terminal.
 TEST(TerminalWidth, WithoutATerminalColumnsElseEighty) {
     setenv("COLUMNS", "57", 1);
-    EXPECT_EQ(TerminalColumns(-1), 57);
+    EXPECT_EQ(TerminalWidth(nullptr), 57);
     setenv("COLUMNS", "57x", 1);
-    EXPECT_EQ(TerminalColumns(-1), 80);
+    EXPECT_EQ(TerminalWidth(nullptr), 80);
     unsetenv("COLUMNS");
-    EXPECT_EQ(TerminalColumns(-1), 80);
+    EXPECT_EQ(TerminalWidth(nullptr), 80);
 
-    EXPECT_EQ(ColumnsOf("Flash-Speicher wird gelöscht"), 28u);
-    EXPECT_EQ(CutToColumns("gelöscht", 4), "gelö");
-    EXPECT_EQ(CutToColumns("gelöscht", 3), "gel");
-    EXPECT_EQ(CutToColumns("ab", 5), "ab");
+    EXPECT_EQ(DisplayWidth("Flash-Speicher wird gelöscht"), 28u);
+    EXPECT_EQ(CutToWidth("gelöscht", 4), "gelö");
+    EXPECT_EQ(CutToWidth("gelöscht", 3), "gel");
+    EXPECT_EQ(CutToWidth("ab", 5), "ab");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-#include "cli/TerminalText.h"
+#include "console/TerminalText.h"
 
 #include <cstdint>
 #include <cstdio>
+
+#include "console/Utf8Sequence.h"
 
 namespace {
 
@@ -13,7 +15,7 @@ std::string Hex(const char* format, unsigned value) {
 
 // The length of the well-formed UTF-8 sequence at `at` (1 to 4), 0 when there is none, and its
 // code point.
-size_t SequenceAt(const std::string& text, size_t at, uint32_t& codePoint) {
+size_t SequenceAt(std::string_view text, size_t at, uint32_t& codePoint) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
     size_t length = 0;
@@ -87,4 +89,15 @@ std::string EscapeForTerminal(const std::string& text) {
         }
     }
     return out;
+}
+
+// The widths are measured with the same reading of UTF-8 as the escaping, so that what is shown
+// and what is counted agree.
+size_t Utf8SequenceAt(std::string_view text, size_t at, uint32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    return SequenceAt(text, at, codePoint);
 }
