@@ -15,9 +15,13 @@
 #include <vector>
 
 #include "tests/support/PortHolder.h"
+#include "tests/support/PtyFarSide.h"
 #include "tests/support/TransportTestSupport.h"
+#include "transport/PortHolders.h"
 #include "transport/SerialPorts.h"
 #include "transport/Serial_UECP_IO_2.h"
+#include "unit/TempDirectory.h"
+#include "update/OpenFailureTexts.h"
 
 namespace {
 
@@ -34,6 +38,8 @@ public:
             path = name;
             close(slave);
             fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+            // A child that inherited the master would be the line's far side, not a holder.
+            fcntl(master, F_SETFD, FD_CLOEXEC);
         }
     }
     ~Pty() { CloseMaster(); }
@@ -164,6 +170,82 @@ TEST(SerialTransport, RefusesAPortAnotherProcessHoldsWithoutALock) {
     EXPECT_EQ(transport.Open(Params(pty.path, 9600)), ERR_OK) << "free again once it is gone";
     EXPECT_FALSE(transport.openFailure.failed());
 }
+
+// Up to `count` bytes that arrive at `fd` within `timeoutMs`.
+std::vector<uint8_t> ReadFrom(int fd, size_t count, int timeoutMs = 3000) {
+    std::vector<uint8_t> bytes;
+    const auto start = Clock::now();
+    while (bytes.size() < count && MillisecondsSince(start) < timeoutMs) {
+        pollfd readable{fd, POLLIN, 0};
+        uint8_t piece[256];
+        if (poll(&readable, 1, 50) == 1) {
+            const ssize_t n = read(fd, piece, std::min(sizeof piece, count - bytes.size()));
+            if (n > 0) {
+                bytes.insert(bytes.end(), piece, piece + n);
+            }
+        }
+    }
+    return bytes;
+}
+
+// The far side of a pseudo-terminal holds the slave too; it is the line, not a second client.
+// With socat (the far side is vA's bridge to vB) and with a process built on openpty().
+class SerialFarSide : public testing::TestWithParam<bool> {};
+
+TEST_P(SerialFarSide, IsTheLineNotASecondClient) {
+    const bool socat = GetParam();
+    TempDirectory folder;
+    ASSERT_TRUE(folder.Valid());
+    std::unique_ptr<SocatBridge> bridge;
+    std::unique_ptr<OpenptyFarSide> openptyFarSide;
+    std::string path;
+    int deviceEnd = -1;  // where what we send comes out
+    pid_t farSide = -1;
+    if (socat) {
+        bridge = std::make_unique<SocatBridge>(folder.Path());
+        ASSERT_TRUE(bridge->Ready()) << "socat did not start (scripts/setup.sh installs it)";
+        path = bridge->A();
+        deviceEnd = open(bridge->B().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(deviceEnd, 0);
+        farSide = bridge->Pid();
+    } else {
+        openptyFarSide = std::make_unique<OpenptyFarSide>();
+        ASSERT_TRUE(openptyFarSide->Ready()) << "the openpty far side did not start";
+        path = openptyFarSide->Path();
+        deviceEnd = openptyFarSide->Master();
+        farSide = openptyFarSide->Pid();
+    }
+    const std::vector<PortHolder> holders = FindPortHolders(path);
+    ASSERT_EQ(holders.size(), 1u) << "the far side keeps the slave open";
+    EXPECT_EQ(holders[0].pid, static_cast<int>(farSide));
+    EXPECT_TRUE(holders[0].farSide);
+    EXPECT_EQ(holders[0].name, socat ? "socat" : "sleep");
+    EXPECT_TRUE(ForeignHolders(holders).empty());
+
+    RecordingReader reader;
+    CountingSerial transport(&reader);
+    ASSERT_EQ(transport.Open(Params(path, 9600)), ERR_OK)
+        << OpenFailureReason(transport.openFailure, Language::English);
+    EXPECT_FALSE(transport.openFailure.failed());
+    ASSERT_EQ(transport.Send(kFrame.data(), static_cast<int32_t>(kFrame.size())), ERR_OK);
+    EXPECT_EQ(ReadFrom(deviceEnd, kFrame.size()), kFrame);
+    ASSERT_EQ(write(deviceEnd, kFrame.data(), kFrame.size()), static_cast<ssize_t>(kFrame.size()));
+    ASSERT_TRUE(reader.WaitFrames(1)) << "nothing came back over the line";
+    transport.Close(false);
+
+    // A terminal program beside the far side is still a second client, and it is the one named.
+    PortHolderProcess holder(path);
+    ASSERT_TRUE(holder.Ready());
+    EXPECT_EQ(transport.Open(Params(path, 9600)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.kind, OpenFailureKind::Busy);
+    EXPECT_EQ(transport.openFailure.holderPid, static_cast<int>(holder.Pid()));
+    if (socat) {
+        close(deviceEnd);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bridges, SerialFarSide, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Socat" : "Openpty"; });
 
 TEST(SerialTransport, RefusesMissingPortsUnknownRatesAndSecondOpens) {
     Pty pty;
@@ -352,7 +434,16 @@ TEST(SerialTransport, ComNumberReachesTheDeviceThroughThePortsFolder) {
     CountingSerial other(&reader);
     EXPECT_EQ(other.Open(Params(pty.path, 115200)), ERR_CONNECT);
     transport.Close(false);
+    // A refusal names the COM number beside the device it stands for, or beside none.
     EXPECT_EQ(transport.Open(SIO_ConnectionParams(9, 115200)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.comPort, 9);
+    EXPECT_EQ(transport.openFailure.target, (config / "Orvane" / "ports" / "COM9").string());
+    EXPECT_EQ(transport.Open(SIO_ConnectionParams(99, 115200)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.kind, OpenFailureKind::NoDevice);
+    EXPECT_EQ(transport.openFailure.comPort, 99);
+    EXPECT_EQ(transport.openFailure.target, "");
+    EXPECT_EQ(transport.Open(Params(pty.path + "-gone", 115200)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.comPort, 0) << "a device path is no COM number";
 
     unsetenv("XDG_CONFIG_HOME");
     std::filesystem::remove_all(config);
