@@ -2,6 +2,7 @@
 
 #include <netdb.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "transport/SerialPorts.h"
@@ -164,4 +165,30 @@ std::string OpenFailureHint(const OpenFailure& failure, Language language) {
             break;
     }
     return "";
+}
+
+std::string UnusablePortsNote(const std::vector<OpenFailure>& refused, Language language) {
+    if (refused.empty()) {
+        return "";
+    }
+    const std::string count = std::to_string(refused.size());
+    std::string note = refused.size() == 1
+                           ? Pick(language, "1 serial port is present but not usable:",
+                                  "1 serielle Schnittstelle ist vorhanden, aber nicht nutzbar:")
+                           : Pick(language, count + " serial ports are present but not usable:",
+                                  count +
+                                      " serielle Schnittstellen sind vorhanden, aber nicht "
+                                      "nutzbar:");
+    std::vector<std::string> hints;
+    for (const OpenFailure& failure : refused) {
+        note += "\n" + OpenFailureReason(failure, language);
+        const std::string hint = OpenFailureHint(failure, language);
+        if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end()) {
+            hints.push_back(hint);
+        }
+    }
+    for (const std::string& hint : hints) {
+        note += "\n" + hint;
+    }
+    return note;
 }

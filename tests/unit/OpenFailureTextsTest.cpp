@@ -108,6 +108,39 @@ TEST(OpenFailure, AComNumberIsNamedWithItsDevice) {
     }
 }
 
+TEST(OpenFailure, NoteOnUnusablePortsCountsThemAndGivesEachHintOnce) {
+    EXPECT_EQ(UnusablePortsNote({}, Language::English), "");
+    OpenFailure first = ComFailure(OpenFailureKind::Permission, 1, "/dev/ttyS0", EACCES);
+    first.deviceGroup = "dialout";
+    EXPECT_EQ(UnusablePortsNote({first}, Language::English),
+              "1 serial port is present but not usable:\n"
+              "No permission to open COM1 (/dev/ttyS0).\n"
+              "Add your user to the group dialout: sudo usermod -aG dialout $USER, then log in "
+              "again.");
+    OpenFailure second = first;
+    second.comPort = 5;
+    second.target = "/dev/ttyUSB0";
+    OpenFailure held = ComFailure(OpenFailureKind::Busy, 21, "/dev/ttyACM0", EBUSY);
+    held.holderName = "minicom";
+    held.holderPid = 4711;
+    EXPECT_EQ(UnusablePortsNote({first, second, held}, Language::English),
+              "3 serial ports are present but not usable:\n"
+              "No permission to open COM1 (/dev/ttyS0).\n"
+              "No permission to open COM5 (/dev/ttyUSB0).\n"
+              "COM21 (/dev/ttyACM0) is in use by minicom (pid 4711).\n"
+              "Add your user to the group dialout: sudo usermod -aG dialout $USER, then log in "
+              "again.\n"
+              "Close the other program, then try again.");
+    const std::string german = UnusablePortsNote({first, second}, Language::German);
+    EXPECT_EQ(german.rfind("2 serielle Schnittstellen sind vorhanden, aber nicht nutzbar:\n", 0),
+              0u)
+        << german;
+    EXPECT_NE(german.find(OpenFailureHint(first, Language::German)), std::string::npos);
+    EXPECT_EQ(UnusablePortsNote({first}, Language::German)
+                  .rfind("1 serielle Schnittstelle ist vorhanden, aber nicht nutzbar:\n", 0),
+              0u);
+}
+
 TEST(ProcedureWaits, TextsCountTheSecondsLeft) {
     EXPECT_EQ(WaitText(WAIT_RESTART, Language::English, 5),
               "Waiting for the Coder to restart: 5 s");
