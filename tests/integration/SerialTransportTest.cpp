@@ -27,6 +27,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Up to `count` bytes that arrive at `fd` within `timeoutMs`.
+std::vector<uint8_t> ReadFrom(int fd, size_t count, int timeoutMs = 3000) {
+    std::vector<uint8_t> bytes;
+    const auto start = Clock::now();
+    while (bytes.size() < count && MillisecondsSince(start) < timeoutMs) {
+        pollfd readable{fd, POLLIN, 0};
+        uint8_t piece[4096];
+        if (poll(&readable, 1, 50) == 1) {
+            const ssize_t n = read(fd, piece, std::min(sizeof piece, count - bytes.size()));
+            if (n > 0) {
+                bytes.insert(bytes.end(), piece, piece + n);
+            }
+        }
+    }
+    return bytes;
+}
+
 // A pseudo-terminal: our transport opens the slave by path, the test plays the device on the
 // master. The test keeps no slave descriptor, so a hang-up is a real one.
 class Pty {
@@ -59,20 +76,7 @@ public:
     }
 
     std::vector<uint8_t> ReadExactly(size_t count, int timeoutMs = 3000) const {
-        std::vector<uint8_t> bytes;
-        const auto start = Clock::now();
-        while (bytes.size() < count && MillisecondsSince(start) < timeoutMs) {
-            pollfd readable{master, POLLIN, 0};
-            if (poll(&readable, 1, 50) != 1) {
-                continue;
-            }
-            uint8_t piece[4096];
-            const ssize_t n = read(master, piece, std::min(sizeof piece, count - bytes.size()));
-            if (n > 0) {
-                bytes.insert(bytes.end(), piece, piece + n);
-            }
-        }
-        return bytes;
+        return ReadFrom(master, count, timeoutMs);
     }
 
     // Whatever is waiting now.
@@ -169,23 +173,6 @@ TEST(SerialTransport, RefusesAPortAnotherProcessHoldsWithoutALock) {
     holder.Stop();
     EXPECT_EQ(transport.Open(Params(pty.path, 9600)), ERR_OK) << "free again once it is gone";
     EXPECT_FALSE(transport.openFailure.failed());
-}
-
-// Up to `count` bytes that arrive at `fd` within `timeoutMs`.
-std::vector<uint8_t> ReadFrom(int fd, size_t count, int timeoutMs = 3000) {
-    std::vector<uint8_t> bytes;
-    const auto start = Clock::now();
-    while (bytes.size() < count && MillisecondsSince(start) < timeoutMs) {
-        pollfd readable{fd, POLLIN, 0};
-        uint8_t piece[256];
-        if (poll(&readable, 1, 50) == 1) {
-            const ssize_t n = read(fd, piece, std::min(sizeof piece, count - bytes.size()));
-            if (n > 0) {
-                bytes.insert(bytes.end(), piece, piece + n);
-            }
-        }
-    }
-    return bytes;
 }
 
 // The far side of a pseudo-terminal holds the slave too; it is the line, not a second client.
