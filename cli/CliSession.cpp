@@ -558,6 +558,13 @@ int CliSession::Identify() {
 
     const UpdateProcedure& p = *procedure_;
     verdict_ = DecideIdentification(outcome_, p.StateForChecks(), language_);
+    // A serial port that never opened was not probed at all: the connection failed, no baud
+    // rate was missed. Its reason leads, and it exits as a connection that does not open.
+    const bool portRefused = outcome_ == UPD_NO_BAUD_RATE && p.m_openFailure.failed();
+    if (portRefused) {
+        verdict_ = DecideIdentification(UPD_CONNECT_FAILED, p.StateForChecks(), language_);
+        ExplainOpenFailure();
+    }
     if (!options_.choice.serialDevice.empty()) {
         // A port given as a device path has no COM number: name the device instead of COM0.
         const size_t at = verdict_.status.text.find("COM0");
@@ -622,7 +629,7 @@ int CliSession::Identify() {
     if (verdict_.mainPortDiffers) {
         Warning("NOT_MAIN_PORT", 223, verdict_.detail.text);
     }
-    if (outcome_ == UPD_NO_BAUD_RATE || outcome_ == UPD_CONNECT_FAILED) {
+    if ((outcome_ == UPD_NO_BAUD_RATE && !portRefused) || outcome_ == UPD_CONNECT_FAILED) {
         ExplainOpenFailure();
     } else {
         NoteLatencyTimer();

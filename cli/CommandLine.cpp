@@ -409,8 +409,8 @@ std::string ProgramVersion() {
 std::string ExitStatusText() {
     return "Exit status:\n"
            "  0       success (identify: update may go on)\n"
-           "  1       no baud rate detected (serial)\n"
-           "  4       no connection to the coder\n"
+           "  1       no baud rate detected (serial: the port opened, nothing answered)\n"
+           "  4       no connection to the coder (also a serial port that cannot be opened)\n"
            "  5-18    the update failed; the text says where (10-12: a firmware file cannot be\n"
            "          read or does not fit its flash space, also found by identify)\n"
            "  19      the NetPC firmware is too old for an update over TCP/IP\n"

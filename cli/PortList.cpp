@@ -24,18 +24,21 @@ std::string HoldersText(const std::vector<PortHolder>& holders) {
     return text;
 }
 
+nlohmann::ordered_json HoldersJson(const std::vector<PortHolder>& holders) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const PortHolder& holder : holders) {
+        list.push_back({{"pid", holder.pid}, {"name", holder.name}});
+    }
+    return list;
+}
+
 }  // namespace
 
 int ListPorts(bool json, Language language) {
     const std::vector<SerialPortDetails> ports = ListSerialPortDetails();
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const SerialPortDetails& port : ports) {
-        const std::vector<PortHolder> holders = FindPortHolders(port.device);
         if (json) {
-            nlohmann::ordered_json heldBy = nlohmann::ordered_json::array();
-            for (const PortHolder& holder : holders) {
-                heldBy.push_back({{"pid", holder.pid}, {"name", holder.name}});
-            }
             list.push_back({{"com", port.comNumber},
                             {"name", "COM" + std::to_string(port.comNumber)},
                             {"device", port.device},
@@ -53,7 +56,8 @@ int ListPorts(bool json, Language language) {
                             {"openError", port.openError == 0 ? nlohmann::ordered_json(nullptr)
                                                               : nlohmann::ordered_json(
                                                                     std::strerror(port.openError))},
-                            {"heldBy", heldBy}});
+                            {"heldBy", HoldersJson(port.heldBy)},
+                            {"farSide", HoldersJson(port.farSide)}});
             continue;
         }
         std::string line = "COM" + std::to_string(port.comNumber) + "  " + port.device;
@@ -75,8 +79,13 @@ int ListPorts(bool json, Language language) {
         if (!port.byId.empty()) {
             std::printf("      by-id: %s\n", EscapeForTerminal(port.byId).c_str());
         }
-        if (!holders.empty()) {
-            std::printf("      in use by %s\n", EscapeForTerminal(HoldersText(holders)).c_str());
+        if (!port.heldBy.empty()) {
+            std::printf("      in use by %s\n",
+                        EscapeForTerminal(HoldersText(port.heldBy)).c_str());
+        }
+        if (!port.farSide.empty()) {
+            std::printf("      far side: %s\n",
+                        EscapeForTerminal(HoldersText(port.farSide)).c_str());
         }
         if (port.openError != 0) {
             std::printf("      cannot be opened: %s\n", std::strerror(port.openError));

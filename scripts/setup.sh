@@ -11,6 +11,7 @@ packages=(
   libtinyxml-dev
   libcli11-dev nlohmann-json3-dev help2man bash-completion
   qt6-base-dev qt6-translations-l10n libgl-dev xvfb xauth
+  socat
 )
 
 packages+=("$@")

@@ -20,7 +20,8 @@ enum class OpenFailureKind {
 struct OpenFailure {
     OpenFailureKind kind = OpenFailureKind::None;
     int systemError = 0;      // errno; for HostNotFound the getaddrinfo code
-    std::string target;       // device path, or "host:port"
+    std::string target;       // device path, or "host:port"; empty for a COM number without one
+    int comPort = 0;          // the COM number the user chose; 0 when a device path was given
     std::string holderName;   // Busy: the other process's name, when it could be read
     int holderPid = 0;        // Busy: its pid; 0 when only its lock was seen
     std::string deviceGroup;  // Permission: the group that owns the device node

@@ -1,6 +1,7 @@
 #include "transport/SerialPorts.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
@@ -136,10 +137,17 @@ std::vector<SerialPortDetails> WalkPorts(bool describe) {
         if (kind == PortKind::NotAPort) {
             continue;
         }
-        port.usable = kind == PortKind::Usable;
         if (describe) {
             ReadSerialPortDetails(port.device, port);
+            for (PortHolder& holder : FindPortHolders(port.device)) {
+                (holder.farSide ? port.farSide : port.heldBy).push_back(std::move(holder));
+            }
+            if (port.openError != 0) {
+                port.deviceGroup = DeviceGroup(port.device);
+            }
         }
+        port.opens = kind == PortKind::Usable;
+        port.usable = port.opens && port.heldBy.empty();
         ports.push_back(std::move(port));
     }
     return ports;
@@ -150,7 +158,7 @@ std::vector<SerialPortDetails> WalkPorts(bool describe) {
 std::vector<int> ListSerialPorts() {
     std::vector<int> numbers;
     for (const SerialPortDetails& port : WalkPorts(false)) {
-        if (port.usable) {
+        if (port.opens) {
             numbers.push_back(port.comNumber);
         }
     }
@@ -159,6 +167,36 @@ std::vector<int> ListSerialPorts() {
 
 std::vector<SerialPortDetails> ListSerialPortDetails() {
     return WalkPorts(true);
+}
+
+OpenFailure PortOpenFailure(const SerialPortDetails& port) {
+    OpenFailure failure;
+    if (port.usable) {
+        return failure;
+    }
+    failure.kind = port.openError != 0 ? DeviceFailureKind(port.openError) : OpenFailureKind::Busy;
+    failure.systemError = port.openError != 0 ? port.openError : EBUSY;
+    failure.target = port.device;
+    failure.comPort = port.comNumber;
+    if (failure.kind == OpenFailureKind::Permission) {
+        failure.deviceGroup = port.deviceGroup;
+    }
+    // A port kept to itself with TIOCEXCL refuses the open with EBUSY: its holder is named too.
+    const std::vector<PortHolder>& holders = port.heldBy.empty() ? port.farSide : port.heldBy;
+    if (failure.kind == OpenFailureKind::Busy && !holders.empty()) {
+        failure.holderPid = holders.front().pid;
+        failure.holderName = holders.front().name;
+    }
+    return failure;
+}
+
+std::string DeviceGroup(const std::string& devicePath) {
+    struct stat node {};
+    if (stat(devicePath.c_str(), &node) != 0) {
+        return {};
+    }
+    const group* owner = getgrgid(node.st_gid);
+    return owner != nullptr ? owner->gr_name : "";
 }
 
 void ReadSerialPortDetails(const std::string& devicePath, SerialPortDetails& details,

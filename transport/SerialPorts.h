@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "transport/OpenFailure.h"
+#include "transport/PortHolders.h"
+
 constexpr int kFirstComPort = 1;
 constexpr int kLastComPort = 31;
 
@@ -14,8 +17,10 @@ std::string ResolveComPort(int number);
 // $XDG_CONFIG_HOME/Orvane/ports/ (default ~/.config/Orvane/ports/).
 std::string PortsFolder();
 
-// The COM numbers 1..31 whose device exists and is a usable serial port, in increasing order.
-// The wizard's port list; the same walk as ListSerialPortDetails.
+// The COM numbers 1..31 whose device exists, is a serial port and opens, in increasing order:
+// the wizard's port list. A port another program holds is listed all the same: the program may
+// let go before Next, and the refusal then names it. The ports of ListSerialPortDetails that
+// open, without their details.
 std::vector<int> ListSerialPorts();
 
 // What a technician needs to tell one port from another, and why it cannot be opened.
@@ -31,14 +36,26 @@ struct SerialPortDetails {
     std::string product;
     std::string serialNumber;
     int latencyTimerMs = -1;  // a USB serial adapter's latency_timer; -1 when it has none
-    bool usable = false;      // opens and is a terminal
-    int openError = 0;        // errno of a refused open (EACCES, EBUSY, ...); 0 when it opened
+    bool opens = false;       // opens and is a terminal: the wizard lists it
+    // Opens, and no other program holds it: an open by the transport would succeed now.
+    bool usable = false;
+    int openError = 0;  // errno of a refused open (EACCES, EBUSY, ...); 0 when it opened
+    std::vector<PortHolder> heldBy;   // other programs that have it open
+    std::vector<PortHolder> farSide;  // a pseudo-terminal's other end, which holds it too
+    std::string deviceGroup;          // of a refused open: the group that owns the device node
 };
 
 // Every COM number 1..31 whose device is a serial port, in COM order: those that open and are
 // terminals, and those whose open was refused (permission, busy), so that they can be
 // explained. A legacy ttyS node without a UART behind it is left out.
 std::vector<SerialPortDetails> ListSerialPortDetails();
+
+// Why the transport would refuse `port` now, as its open reports it: the refused open, or
+// another program that holds the port; kind None for a usable port.
+OpenFailure PortOpenFailure(const SerialPortDetails& port);
+
+// The name of the group that owns the node at `devicePath`; empty when it cannot be found.
+std::string DeviceGroup(const std::string& devicePath);
 
 // The sysfs details of the device node `devicePath` (symlinks followed): USB ids and names,
 // latency_timer, by-id name. `sysRoot` and `byIdFolder` are seams for tests.

@@ -1,12 +1,10 @@
 #include "transport/Serial_UECP_IO_2.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -76,8 +74,8 @@ UECP_IO_Error Serial_UECP_IO_2::Open(const SIO_ConnectionParams& openParams) {
     ClearSendBuffer();
     portNumber = openParams.port;
     dcb = openParams.dcb;
-    devicePath =
-        openParams.devicePath.empty() ? ResolveComPort(openParams.port) : openParams.devicePath;
+    namedByNumber_ = openParams.devicePath.empty();
+    devicePath = namedByNumber_ ? ResolveComPort(openParams.port) : openParams.devicePath;
     UECP_IO_Error result = OpenPort();
     if (result == ERR_OK) {
         readFailed_ = false;
@@ -100,13 +98,9 @@ UECP_IO_Error Serial_UECP_IO_2::Refuse(int error) {
     openFailure.kind = DeviceFailureKind(error);
     openFailure.systemError = error;
     openFailure.target = devicePath;
+    openFailure.comPort = namedByNumber_ ? portNumber : 0;
     if (openFailure.kind == OpenFailureKind::Permission) {
-        struct stat node {};
-        if (stat(devicePath.c_str(), &node) == 0) {
-            if (const group* owner = getgrgid(node.st_gid)) {
-                openFailure.deviceGroup = owner->gr_name;
-            }
-        }
+        openFailure.deviceGroup = DeviceGroup(devicePath);
     }
     return ERR_CONNECT;
 }
@@ -129,10 +123,11 @@ UECP_IO_Error Serial_UECP_IO_2::OpenPort() {
     bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
               tcgetattr(fd, &wanted) == 0;
     // Neither lock keeps out a program that opened the port before us without one (a terminal
-    // program, ModemManager probing a new port): both would read the coder's answers.
+    // program, ModemManager probing a new port): both would read the coder's answers. The far
+    // side of a pseudo-terminal holds it too, and is what we want to talk to.
     std::vector<PortHolder> holders;
     if (ok) {
-        holders = FindPortHolders(devicePath);
+        holders = ForeignHolders(FindPortHolders(devicePath));
         ok = holders.empty();
         if (!ok) {
             errno = EBUSY;
@@ -147,7 +142,12 @@ UECP_IO_Error Serial_UECP_IO_2::OpenPort() {
     if (!ok) {
         const UECP_IO_Error result = Refuse(errno != 0 ? errno : EINVAL);
         if (openFailure.kind == OpenFailureKind::Busy && holders.empty()) {
-            holders = FindPortHolders(devicePath);  // names who holds the lock
+            // Names who holds the lock; a far side that locks its own slave is all there is.
+            const std::vector<PortHolder> all = FindPortHolders(devicePath);
+            holders = ForeignHolders(all);
+            if (holders.empty()) {
+                holders = all;
+            }
         }
         if (!holders.empty()) {
             openFailure.holderPid = holders.front().pid;

@@ -43,5 +43,6 @@ private:
     // Records why the open failed (openErrno, openFailure) and returns ERR_CONNECT.
     UECP_IO_Error Refuse(int error);
 
-    bool readFailed_ = false;  // set by ReadRaw on the I/O thread
+    bool readFailed_ = false;     // set by ReadRaw on the I/O thread
+    bool namedByNumber_ = false;  // devicePath is what COM portNumber stands for
 };

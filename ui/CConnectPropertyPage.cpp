@@ -15,6 +15,7 @@
 #include "ui/GuidanceTexts.h"
 #include "ui/Settings.h"
 #include "ui/TemplateTexts.h"
+#include "update/OpenFailureTexts.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ int64_t LeadingNumber(const QString& text) {
 }
 
 CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
-    : QWizardPage(parent) {
+    : QWizardPage(parent), language_(language) {
     setTitle(Text(101, language));
     setSubTitle(Text(102, language));
 
@@ -68,6 +69,11 @@ CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
     portHint->setObjectName("connectPortHint");
     portHint->SetTextColor(QColor(255, 0, 0));
     portHint->hide();
+    portsNote = new CXColorStatic;
+    portsNote->setObjectName("connectPortsNote");
+    portsNote->SetTextColor(QColor(255, 0, 0));
+    portsNote->setWordWrap(true);
+    portsNote->hide();
 
     // Two columns as in the template: radios and indented labels left, fields from one edge.
     auto* grid = new QGridLayout(this);
@@ -75,6 +81,7 @@ CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
     grid->addWidget(serialRadio, 0, 0, 1, 3);
     grid->addWidget(serialPortLabel, 1, 1);
     grid->addWidget(comPortList, 1, 2, Qt::AlignLeft);
+    grid->addWidget(portsNote, 2, 1, 1, 3);
     grid->setRowMinimumHeight(2, 8);
     grid->addWidget(tcpRadio, 3, 0, 1, 3);
     grid->addWidget(addressLabel, 4, 1);
@@ -133,12 +140,24 @@ bool CConnectPropertyPage::OnKillActive() {
 
 void CConnectPropertyPage::FillComPortList(int portToSelect) {
     comPortList->clear();
-    for (const int number : ListSerialPorts()) {
+    // Without a word about the ports left out, a user outside their group sees an empty list.
+    // A port another program holds opens and is listed: its holder may let go before Next.
+    std::vector<OpenFailure> notUsable;
+    for (const SerialPortDetails& port : ListSerialPortDetails()) {
+        if (!port.usable) {
+            notUsable.push_back(PortOpenFailure(port));
+        }
+        if (!port.opens) {
+            continue;
+        }
+        const int number = port.comNumber;
         comPortList->addItem(QString("COM%1").arg(number), number);
         if (number == portToSelect) {
             comPortList->setCurrentIndex(comPortList->count() - 1);
         }
     }
+    portsNote->setText(QString::fromStdString(UnusablePortsNote(notUsable, language_)));
+    portsNote->setVisible(connectionType == 0 && !notUsable.empty());
     if (comPortList->findData(portToSelect) < 0) {
         comPortList->setCurrentIndex(-1);
     }
@@ -152,6 +171,7 @@ void CConnectPropertyPage::UpdateControls() {
     comPortList->setEnabled(serial);
     addressEdit->setEnabled(!serial);
     portEdit->setEnabled(!serial);
+    portsNote->setVisible(serial && !portsNote->text().isEmpty());
     UpdatePortHint();
     emit ChoiceEdited();
 }

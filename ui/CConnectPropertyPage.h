@@ -46,6 +46,7 @@ public:
     QLabel* portLabel;          // 1008
     CMaskEdit* portEdit;        // 1006
     CXColorStatic* portHint;    // beside the port: why a port is refused
+    CXColorStatic* portsNote;   // below the list: ports present but not usable, and why
 
     int32_t connectionType = 0;
     int32_t serialPort = 1;
@@ -60,4 +61,6 @@ private:
     void UpdatePortHint();
     void OnSerialClicked();
     void OnTcpClicked();
+
+    Language language_;
 };

@@ -2,7 +2,10 @@
 
 #include <netdb.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "transport/SerialPorts.h"
 
 namespace {
 
@@ -16,6 +19,15 @@ std::string Holder(const OpenFailure& failure) {
     }
     const std::string name = failure.holderName.empty() ? "?" : failure.holderName;
     return name + " (pid " + std::to_string(failure.holderPid) + ")";
+}
+
+// What the user chose, and what it stands for: "COM5 (/dev/ttyUSB0)" for a COM number.
+std::string Target(const OpenFailure& failure) {
+    if (failure.comPort == 0) {
+        return failure.target;
+    }
+    const std::string com = "COM" + std::to_string(failure.comPort);
+    return failure.target.empty() ? com : com + " (" + failure.target + ")";
 }
 
 bool IsModemManager(const OpenFailure& failure) {
@@ -33,11 +45,26 @@ std::string SystemText(const OpenFailure& failure) {
 }  // namespace
 
 std::string OpenFailureReason(const OpenFailure& failure, Language language) {
-    const std::string& t = failure.target;
+    const std::string t = Target(failure);
+    const std::string com = "COM" + std::to_string(failure.comPort);
     switch (failure.kind) {
         case OpenFailureKind::None:
             return "";
         case OpenFailureKind::NoDevice:
+            if (failure.comPort != 0 && failure.target.empty()) {
+                return Pick(language,
+                            com + " stands for no device: only COM" +
+                                std::to_string(kFirstComPort) + " to COM" +
+                                std::to_string(kLastComPort) + " have one without a link.",
+                            com + " steht für kein Gerät: nur COM" + std::to_string(kFirstComPort) +
+                                " bis COM" + std::to_string(kLastComPort) +
+                                " haben eines ohne Verknüpfung.");
+            }
+            if (failure.comPort != 0) {
+                return Pick(language,
+                            com + " stands for " + failure.target + ", which does not exist.",
+                            com + " steht für " + failure.target + ", das es nicht gibt.");
+            }
             return Pick(language, t + " does not exist.", t + " existiert nicht.");
         case OpenFailureKind::Permission:
             return Pick(language, "No permission to open " + t + ".",
@@ -80,6 +107,16 @@ std::string OpenFailureHint(const OpenFailure& failure, Language language) {
         case OpenFailureKind::None:
             return "";
         case OpenFailureKind::NoDevice:
+            if (failure.comPort != 0 && failure.target.empty()) {
+                const std::string link = PortsFolder() + "COM" + std::to_string(failure.comPort);
+                return Pick(language,
+                            "Choose a port that tarvelin-cli list-ports shows, or link the device "
+                            "as that port, for example: ln -s /dev/ttyUSB0 " +
+                                link,
+                            "Eine Schnittstelle wählen, die tarvelin-cli list-ports zeigt, oder "
+                            "das Gerät als diese verknüpfen, zum Beispiel: ln -s /dev/ttyUSB0 " +
+                                link);
+            }
             return Pick(language,
                         "Check the cable and the port number; tarvelin-cli list-ports shows the "
                         "serial ports present.",
@@ -128,4 +165,30 @@ std::string OpenFailureHint(const OpenFailure& failure, Language language) {
             break;
     }
     return "";
+}
+
+std::string UnusablePortsNote(const std::vector<OpenFailure>& refused, Language language) {
+    if (refused.empty()) {
+        return "";
+    }
+    const std::string count = std::to_string(refused.size());
+    std::string note = refused.size() == 1
+                           ? Pick(language, "1 serial port is present but not usable:",
+                                  "1 serielle Schnittstelle ist vorhanden, aber nicht nutzbar:")
+                           : Pick(language, count + " serial ports are present but not usable:",
+                                  count +
+                                      " serielle Schnittstellen sind vorhanden, aber nicht "
+                                      "nutzbar:");
+    std::vector<std::string> hints;
+    for (const OpenFailure& failure : refused) {
+        note += "\n" + OpenFailureReason(failure, language);
+        const std::string hint = OpenFailureHint(failure, language);
+        if (!hint.empty() && std::find(hints.begin(), hints.end(), hint) == hints.end()) {
+            hints.push_back(hint);
+        }
+    }
+    for (const std::string& hint : hints) {
+        note += "\n" + hint;
+    }
+    return note;
 }

@@ -7,7 +7,9 @@
 
 #include <string>
 
-// A pseudo-terminal whose slave side this test process holds open (and locked).
+// A pseudo-terminal whose slave side this test process holds open (and, with Lock, locked).
+// Holding the master too makes this process the line's far side, which never keeps the port
+// from the program: only the lock does.
 class HeldTerminal {
 public:
     HeldTerminal() {

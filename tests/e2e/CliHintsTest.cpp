@@ -1,7 +1,8 @@
 // Every reason the command line can meet for a connection that does not open reaches the user
 // as one reason line and one hint line, in the language of --lang, and in the JSON object:
-// a missing device, a pseudo-terminal another process holds, a device node the user may not
-// open, a refused and an unresolvable TCP/IP target.
+// a missing device, a COM number that stands for none, a pseudo-terminal another process holds,
+// a device node the user may not open, a refused and an unresolvable TCP/IP target. All exit
+// as a connection that does not open.
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -89,18 +90,22 @@ LoopbackPort& Refusing() {
 INSTANTIATE_TEST_SUITE_P(
     Failures, CliHint,
     testing::Values(
-        HintCase{"MissingDevice", "noDevice", 1,
+        HintCase{"MissingDevice", "noDevice", 4,
                  [](TempDirectory& dir) {
                      const std::string path = dir.Path() + "ttyUSB9";
                      return Setting{{"--serial", path}, 0, path};
                  }},
-        HintCase{"BusyTerminal", "busy", 1,
+        HintCase{"UnmappedComNumber", "noDevice", 4,
+                 [](TempDirectory&) {
+                     return Setting{{"--serial", "COM99"}, 0, "COM99"};
+                 }},
+        HintCase{"BusyTerminal", "busy", 4,
                  [](TempDirectory&) {
                      HeldTerminal& terminal = NewTerminal();
                      EXPECT_TRUE(terminal.Lock());
                      return Setting{{"--serial", terminal.Path()}, 0, std::to_string(getpid())};
                  }},
-        HintCase{"ForbiddenNode", "permission", 1,
+        HintCase{"ForbiddenNode", "permission", 4,
                  [](TempDirectory&) {
                      HeldTerminal& terminal = NewTerminal();
                      chmod(terminal.Path().c_str(), 0);

@@ -9,6 +9,7 @@
 #include "CliProcess.h"
 #include "FirmwareFolder.h"
 #include "SimUnderTest.h"
+#include "support/PtyFarSide.h"
 
 namespace {
 
@@ -66,6 +67,23 @@ TEST(CliIdentify, SerialFirmwareOverTheSimulatorsTerminal) {
               "\"Established connection to Coder via " + device.Pty() + ".\"");
 }
 
+// socat between the program and the line holds both ends of its pseudo-terminal: it is the
+// line, not another program in the way.
+TEST(CliIdentify, SerialFirmwareThroughASocatBridge) {
+    FirmwareFolder files(5000, std::nullopt, 2000);
+    SimUnderTest device({"--serial", "--time-scale", "0"});
+    ASSERT_TRUE(device.Ready());
+    TempDirectory links;
+    SocatBridge bridge(links.Path(), device.Pty());
+    ASSERT_TRUE(bridge.Ready()) << "socat did not start (scripts/setup.sh installs it)";
+    CliProcess cli(Identify(bridge.A(), files, files.Path() + "identify.log"));
+    ASSERT_EQ(cli.Wait(), 0) << cli.Err();
+    EXPECT_EQ(JsonField(cli.Out(), "outcome"), "2") << cli.Out();
+    EXPECT_EQ(JsonField(cli.Out(), "baudRate"), "9600");
+    EXPECT_EQ(JsonField(cli.Out(), "currentVersion"), "\"2.15\"");
+    EXPECT_EQ(cli.Err().find("in use by"), std::string::npos) << cli.Err();
+}
+
 TEST(CliIdentify, WarningCaseExitsZeroAndNamesTheWarning) {
     FirmwareFolder files(5000, std::nullopt, 2000);
     SimUnderTest device({"--tcp", "0", "--time-scale", "0", "--main-port", "4001"});
@@ -115,7 +133,9 @@ TEST(CliIdentify, OldNetPcWithAnAnsweringCoderIsBlockedWith19) {
     }
 }
 
-TEST(CliIdentify, NothingAnsweringExitsWithOutcome1) {
+// A port that does not open was never probed: its reason comes first, and it exits as a
+// connection that does not open, not as a baud rate nobody answered.
+TEST(CliIdentify, APortThatDoesNotOpenExitsAsNoConnection) {
     TempDirectory config;
     std::filesystem::create_directories(config.Path() + "Orvane/ports");
     std::filesystem::create_symlink(config.Path() + "gone", config.Path() + "Orvane/ports/COM9");
@@ -123,15 +143,31 @@ TEST(CliIdentify, NothingAnsweringExitsWithOutcome1) {
     CliProcess cli({"identify", "--serial", "COM9", "--firmware-dir", files.Path(), "--log",
                     files.Path() + "identify.log", "--lang", "en"},
                    {"XDG_CONFIG_HOME=" + config.Path()});
+    EXPECT_EQ(cli.Wait(), 4) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_EQ(out.find("Could not detect baud rate."), std::string::npos) << out;
+    // The reason names the COM number and its link, the hint says where to look.
+    const size_t reason =
+        out.find("COM9 stands for " + config.Path() + "Orvane/ports/COM9, which does not exist.");
+    ASSERT_NE(reason, std::string::npos) << out;
+    EXPECT_LT(reason, out.find("Could not connect to Coder!")) << out;
+    EXPECT_NE(out.find("hint: Check the cable and the port number; tarvelin-cli list-ports"),
+              std::string::npos)
+        << out;
+}
+
+TEST(CliIdentify, ALineNobodyAnswersOnExitsWith1) {
+    TempDirectory links;
+    SocatBridge bridge(links.Path());  // nobody on vB
+    ASSERT_TRUE(bridge.Ready()) << "socat did not start (scripts/setup.sh installs it)";
+    FirmwareFolder files(5000, std::nullopt, 2000);
+    CliProcess cli({"identify", "--serial", bridge.A(), "--firmware-dir", files.Path(), "--log",
+                    files.Path() + "identify.log", "--lang", "en"});
     EXPECT_EQ(cli.Wait(), 1) << cli.Err();
     EXPECT_NE(cli.Out().find("Could not detect baud rate."), std::string::npos) << cli.Out();
-    // The reason names the port's link, the hint says where to look.
-    EXPECT_NE(cli.Out().find(config.Path() + "Orvane/ports/COM9 does not exist."),
-              std::string::npos)
-        << cli.Out();
-    EXPECT_NE(cli.Out().find("hint: Check the cable and the port number; tarvelin-cli list-ports"),
-              std::string::npos)
-        << cli.Out();
+    EXPECT_EQ(cli.Out().find("hint:"), std::string::npos) << cli.Out();
+    const std::vector<std::string> log = ReadLines(files.Path() + "identify.log");
+    EXPECT_NE(std::find(log.begin(), log.end(), "Trying baud rate 1200..."), log.end());
 }
 
 TEST(CliIdentify, MissingCoderFirmwareIs66) {

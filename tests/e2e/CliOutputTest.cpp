@@ -12,6 +12,7 @@
 #include "CliProcess.h"
 #include "FirmwareFolder.h"
 #include "SimUnderTest.h"
+#include "support/PortHolder.h"
 
 namespace {
 
@@ -298,7 +299,8 @@ TEST(CliLog, ANamedLogThatCannotBeWrittenStopsBeforeConnecting) {
 
 namespace {
 
-// list-ports in COM order, with the node behind a link and the process that holds a port.
+// list-ports in COM order, with the node behind a link, the process that holds a port and the
+// far side of a pseudo-terminal (this test, which keeps both ends), which does not count.
 TEST(CliListPorts, LinkedPortsWithTheirHolders) {
     TempDirectory config;
     SimProcess sim({"--serial", "--link", "COM7"}, {"XDG_CONFIG_HOME=" + config.Path()});
@@ -307,6 +309,10 @@ TEST(CliListPorts, LinkedPortsWithTheirHolders) {
     ASSERT_FALSE(held.Path().empty());
     const std::string com6 = config.Path() + "Orvane/ports/COM6";
     std::filesystem::create_symlink(held.Path(), com6);
+    HeldTerminal shared;
+    PortHolderProcess other(shared.Path());
+    ASSERT_TRUE(other.Ready());
+    std::filesystem::create_symlink(shared.Path(), config.Path() + "Orvane/ports/COM8");
 
     CliProcess cli({"list-ports", "--json"}, {"XDG_CONFIG_HOME=" + config.Path()});
     ASSERT_EQ(cli.Wait(), 0) << cli.Err();
@@ -332,8 +338,17 @@ TEST(CliListPorts, LinkedPortsWithTheirHolders) {
     EXPECT_EQ(six["realDevice"], held.Path());
     EXPECT_EQ(six["usable"], true);
     EXPECT_TRUE(six["usbVendorId"].is_null());
-    ASSERT_EQ(six["heldBy"].size(), 1u) << six;
-    EXPECT_EQ(six["heldBy"][0]["pid"], getpid());
+    EXPECT_EQ(six["heldBy"].size(), 0u) << six;
+    ASSERT_EQ(six["farSide"].size(), 1u) << six;
+    EXPECT_EQ(six["farSide"][0]["pid"], getpid());
+    const nlohmann::json eight = find(8);
+    ASSERT_TRUE(eight.is_object()) << ports;
+    EXPECT_EQ(eight["usable"], false) << "another program holds it";
+    EXPECT_TRUE(eight["openError"].is_null());
+    ASSERT_EQ(eight["heldBy"].size(), 1u) << eight;
+    EXPECT_EQ(eight["heldBy"][0]["pid"], other.Pid());
+    EXPECT_EQ(eight["heldBy"][0]["name"], "sleep");
+    EXPECT_EQ(eight["farSide"].size(), 1u) << eight;
     const nlohmann::json seven = find(7);
     ASSERT_TRUE(seven.is_object()) << ports;
     EXPECT_EQ(seven["device"], config.Path() + "Orvane/ports/COM7");
@@ -343,7 +358,10 @@ TEST(CliListPorts, LinkedPortsWithTheirHolders) {
     ASSERT_EQ(text.Wait(), 0) << text.Err();
     EXPECT_NE(text.Out().find("COM6  " + com6 + " -> " + held.Path()), std::string::npos)
         << text.Out();
-    EXPECT_NE(text.Out().find("in use by "), std::string::npos);
+    EXPECT_NE(text.Out().find("in use by sleep (pid " + std::to_string(other.Pid()) + ")"),
+              std::string::npos)
+        << text.Out();
+    EXPECT_NE(text.Out().find("far side: "), std::string::npos);
     EXPECT_NE(text.Out().find("(pid " + std::to_string(getpid()) + ")"), std::string::npos);
 }
 

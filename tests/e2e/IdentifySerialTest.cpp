@@ -103,8 +103,9 @@ TEST(IdentifySerial, PortWithoutDeviceLogsOnlyTheDetection) {
     ProcedureHarness run(choice, files.Path());
 
     EXPECT_EQ(run.Identify(), UPD_NO_BAUD_RATE);
-    EXPECT_EQ(run.LogLines(), (Lines{"Detecting baud rate...",
-                                     "Reason: " + ResolveComPort(9) + " does not exist."}));
+    EXPECT_EQ(run.LogLines(),
+              (Lines{"Detecting baud rate...",
+                     "Reason: COM9 stands for " + ResolveComPort(9) + ", which does not exist."}));
     EXPECT_EQ(run.procedure->m_openFailure.kind, OpenFailureKind::NoDevice);
     EXPECT_EQ(run.procedure->m_baudRate, 9600);
     EXPECT_FALSE(run.procedure->m_biosRunning);

@@ -1,4 +1,9 @@
-// The Connect page: when Next may be pressed, what is stored where, and the port field's filter.
+// The Connect page: when Next may be pressed, what is stored where, the port field's filter, and
+// the word on ports it leaves out.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -8,12 +13,17 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QTest>
+#include <cerrno>
+#include <filesystem>
 
 #include "GuiTestSupport.h"
+#include "transport/SerialPorts.h"
 #include "ui/CConnectPropertyPage.h"
 #include "ui/CMaskEdit.h"
 #include "ui/CUpdaterPropertySheet.h"
+#include "ui/CXColorStatic.h"
 #include "ui/Settings.h"
+#include "update/OpenFailureTexts.h"
 
 namespace {
 
@@ -105,6 +115,40 @@ private slots:
                  "Next stays enabled with an empty port list");
         QTest::qWait(50);  // further idle moments keep it off
         QVERIFY(!next->isEnabled());
+    }
+
+    void portsThatDoNotOpenAreCountedWithTheirReason() {
+        // A pseudo-terminal never unlocked refuses every open, root's too.
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(master >= 0 && grantpt(master) == 0);
+        const std::string link = PortsFolder() + "COM8";
+        std::filesystem::create_directories(PortsFolder());
+        std::filesystem::create_symlink(ptsname(master), link);
+
+        CConnectPropertyPage page(Language::English);
+        page.OnSetActive();
+        QVERIFY2(page.comPortList->findData(8) < 0, "a port that does not open is listed");
+        OpenFailure refused;
+        refused.kind = OpenFailureKind::Other;
+        refused.systemError = EIO;
+        refused.target = link;
+        refused.comPort = 8;
+        const QString text = page.portsNote->text();
+        QVERIFY2(!page.portsNote->isHidden(), qPrintable(text));
+        QVERIFY2(text.contains(" not usable:\n"), qPrintable(text));
+        QVERIFY2(
+            text.contains(QString::fromStdString(OpenFailureReason(refused, Language::English))),
+            qPrintable(text));
+        // It is about serial ports: gone while TCP/IP is chosen.
+        page.tcpRadio->click();
+        QVERIFY(page.portsNote->isHidden());
+        page.serialRadio->click();
+        QVERIFY(!page.portsNote->isHidden());
+
+        std::filesystem::remove(link);
+        close(master);
+        page.OnSetActive();
+        QVERIFY2(!page.portsNote->text().contains("COM8"), qPrintable(page.portsNote->text()));
     }
 
     void settingsAreWrittenWhenLeftAndReadBack() {

@@ -15,13 +15,34 @@
 #include <vector>
 
 #include "tests/support/PortHolder.h"
+#include "tests/support/PtyFarSide.h"
 #include "tests/support/TransportTestSupport.h"
+#include "transport/PortHolders.h"
 #include "transport/SerialPorts.h"
 #include "transport/Serial_UECP_IO_2.h"
+#include "unit/TempDirectory.h"
+#include "update/OpenFailureTexts.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Up to `count` bytes that arrive at `fd` within `timeoutMs`.
+std::vector<uint8_t> ReadFrom(int fd, size_t count, int timeoutMs = 3000) {
+    std::vector<uint8_t> bytes;
+    const auto start = Clock::now();
+    while (bytes.size() < count && MillisecondsSince(start) < timeoutMs) {
+        pollfd readable{fd, POLLIN, 0};
+        uint8_t piece[4096];
+        if (poll(&readable, 1, 50) == 1) {
+            const ssize_t n = read(fd, piece, std::min(sizeof piece, count - bytes.size()));
+            if (n > 0) {
+                bytes.insert(bytes.end(), piece, piece + n);
+            }
+        }
+    }
+    return bytes;
+}
 
 // A pseudo-terminal: our transport opens the slave by path, the test plays the device on the
 // master. The test keeps no slave descriptor, so a hang-up is a real one.
@@ -34,6 +55,8 @@ public:
             path = name;
             close(slave);
             fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+            // A child that inherited the master would be the line's far side, not a holder.
+            fcntl(master, F_SETFD, FD_CLOEXEC);
         }
     }
     ~Pty() { CloseMaster(); }
@@ -53,20 +76,7 @@ public:
     }
 
     std::vector<uint8_t> ReadExactly(size_t count, int timeoutMs = 3000) const {
-        std::vector<uint8_t> bytes;
-        const auto start = Clock::now();
-        while (bytes.size() < count && MillisecondsSince(start) < timeoutMs) {
-            pollfd readable{master, POLLIN, 0};
-            if (poll(&readable, 1, 50) != 1) {
-                continue;
-            }
-            uint8_t piece[4096];
-            const ssize_t n = read(master, piece, std::min(sizeof piece, count - bytes.size()));
-            if (n > 0) {
-                bytes.insert(bytes.end(), piece, piece + n);
-            }
-        }
-        return bytes;
+        return ReadFrom(master, count, timeoutMs);
     }
 
     // Whatever is waiting now.
@@ -164,6 +174,65 @@ TEST(SerialTransport, RefusesAPortAnotherProcessHoldsWithoutALock) {
     EXPECT_EQ(transport.Open(Params(pty.path, 9600)), ERR_OK) << "free again once it is gone";
     EXPECT_FALSE(transport.openFailure.failed());
 }
+
+// The far side of a pseudo-terminal holds the slave too; it is the line, not a second client.
+// With socat (the far side is vA's bridge to vB) and with a process built on openpty().
+class SerialFarSide : public testing::TestWithParam<bool> {};
+
+TEST_P(SerialFarSide, IsTheLineNotASecondClient) {
+    const bool socat = GetParam();
+    TempDirectory folder;
+    ASSERT_TRUE(folder.Valid());
+    std::unique_ptr<SocatBridge> bridge;
+    std::unique_ptr<OpenptyFarSide> openptyFarSide;
+    std::string path;
+    int deviceEnd = -1;  // where what we send comes out
+    pid_t farSide = -1;
+    if (socat) {
+        bridge = std::make_unique<SocatBridge>(folder.Path());
+        ASSERT_TRUE(bridge->Ready()) << "socat did not start (scripts/setup.sh installs it)";
+        path = bridge->A();
+        deviceEnd = open(bridge->B().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(deviceEnd, 0);
+        farSide = bridge->Pid();
+    } else {
+        openptyFarSide = std::make_unique<OpenptyFarSide>();
+        ASSERT_TRUE(openptyFarSide->Ready()) << "the openpty far side did not start";
+        path = openptyFarSide->Path();
+        deviceEnd = openptyFarSide->Master();
+        farSide = openptyFarSide->Pid();
+    }
+    const std::vector<PortHolder> holders = FindPortHolders(path);
+    ASSERT_EQ(holders.size(), 1u) << "the far side keeps the slave open";
+    EXPECT_EQ(holders[0].pid, static_cast<int>(farSide));
+    EXPECT_TRUE(holders[0].farSide);
+    EXPECT_EQ(holders[0].name, socat ? "socat" : "sleep");
+    EXPECT_TRUE(ForeignHolders(holders).empty());
+
+    RecordingReader reader;
+    CountingSerial transport(&reader);
+    ASSERT_EQ(transport.Open(Params(path, 9600)), ERR_OK)
+        << OpenFailureReason(transport.openFailure, Language::English);
+    EXPECT_FALSE(transport.openFailure.failed());
+    ASSERT_EQ(transport.Send(kFrame.data(), static_cast<int32_t>(kFrame.size())), ERR_OK);
+    EXPECT_EQ(ReadFrom(deviceEnd, kFrame.size()), kFrame);
+    ASSERT_EQ(write(deviceEnd, kFrame.data(), kFrame.size()), static_cast<ssize_t>(kFrame.size()));
+    ASSERT_TRUE(reader.WaitFrames(1)) << "nothing came back over the line";
+    transport.Close(false);
+
+    // A terminal program beside the far side is still a second client, and it is the one named.
+    PortHolderProcess holder(path);
+    ASSERT_TRUE(holder.Ready());
+    EXPECT_EQ(transport.Open(Params(path, 9600)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.kind, OpenFailureKind::Busy);
+    EXPECT_EQ(transport.openFailure.holderPid, static_cast<int>(holder.Pid()));
+    if (socat) {
+        close(deviceEnd);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bridges, SerialFarSide, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Socat" : "Openpty"; });
 
 TEST(SerialTransport, RefusesMissingPortsUnknownRatesAndSecondOpens) {
     Pty pty;
@@ -352,7 +421,16 @@ TEST(SerialTransport, ComNumberReachesTheDeviceThroughThePortsFolder) {
     CountingSerial other(&reader);
     EXPECT_EQ(other.Open(Params(pty.path, 115200)), ERR_CONNECT);
     transport.Close(false);
+    // A refusal names the COM number beside the device it stands for, or beside none.
     EXPECT_EQ(transport.Open(SIO_ConnectionParams(9, 115200)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.comPort, 9);
+    EXPECT_EQ(transport.openFailure.target, (config / "Orvane" / "ports" / "COM9").string());
+    EXPECT_EQ(transport.Open(SIO_ConnectionParams(99, 115200)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.kind, OpenFailureKind::NoDevice);
+    EXPECT_EQ(transport.openFailure.comPort, 99);
+    EXPECT_EQ(transport.openFailure.target, "");
+    EXPECT_EQ(transport.Open(Params(pty.path + "-gone", 115200)), ERR_CONNECT);
+    EXPECT_EQ(transport.openFailure.comPort, 0) << "a device path is no COM number";
 
     unsetenv("XDG_CONFIG_HOME");
     std::filesystem::remove_all(config);

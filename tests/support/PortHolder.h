@@ -10,6 +10,31 @@
 
 #include "tests/support/ChildProcess.h"
 
+// Whether /proc names `pid` `name` within 5 s: a shell that is about to exec, or a forked child
+// before its exec, still has the old name.
+inline bool WaitForProcessName(pid_t pid, const std::string& name) {
+    const std::string comm = "/proc/" + std::to_string(pid) + "/comm";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream in(comm);
+        std::string current;
+        std::getline(in, current);
+        if (current == name) {
+            return true;
+        }
+        usleep(2000);
+    }
+    return false;
+}
+
+inline void KillChild(pid_t& pid) {
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+}
+
 // Another program that holds a device open the way a terminal program does: no flock, no
 // TIOCEXCL. Its name in /proc is "sleep". Killed when it goes out of scope.
 class PortHolderProcess {
@@ -24,7 +49,7 @@ public:
             {"-c", "exec 3<>\"$1\" || exit 1; echo ready; exec sleep 600", "sh", devicePath}, {},
             -1, out[1], -1);
         close(out[1]);
-        ready_ = WaitForReady(out[0]) && WaitForName("sleep");
+        ready_ = WaitForReady(out[0]) && WaitForProcessName(pid_, "sleep");
         close(out[0]);
     }
     ~PortHolderProcess() { Stop(); }
@@ -35,13 +60,7 @@ public:
     bool Ready() const { return ready_; }
     pid_t Pid() const { return pid_; }
 
-    void Stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
+    void Stop() { KillChild(pid_); }
 
 private:
     static bool WaitForReady(int fd) {
@@ -60,22 +79,6 @@ private:
             }
         }
         return text.find("ready\n") != std::string::npos;
-    }
-
-    // "ready" comes from the shell just before it becomes sleep: until then /proc names it sh.
-    bool WaitForName(const std::string& name) const {
-        const std::string comm = "/proc/" + std::to_string(pid_) + "/comm";
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::ifstream in(comm);
-            std::string current;
-            std::getline(in, current);
-            if (current == name) {
-                return true;
-            }
-            usleep(2000);
-        }
-        return false;
     }
 
     pid_t pid_ = -1;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "transport/OpenFailure.h"
+#include "transport/SerialPorts.h"
 #include "update/OpenFailureTexts.h"
 #include "update/ProcedureWaits.h"
 
@@ -67,6 +68,77 @@ TEST(OpenFailure, HintsNameTheGroupAndTheHolder) {
               std::string::npos);
     busy.holderName = "minicom";
     EXPECT_EQ(OpenFailureHint(busy, Language::English), "Close the other program, then try again.");
+}
+
+OpenFailure ComFailure(OpenFailureKind kind, int comPort, const std::string& device, int error) {
+    OpenFailure failure = Failure(kind, device, error);
+    failure.comPort = comPort;
+    return failure;
+}
+
+// A port chosen by number is named by it, with the device it stands for or none.
+TEST(OpenFailure, AComNumberIsNamedWithItsDevice) {
+    struct Case {
+        OpenFailure failure;
+        const char* english;
+    };
+    const Case cases[] = {
+        {ComFailure(OpenFailureKind::NoDevice, 5, "/dev/ttyUSB0", ENOENT),
+         "COM5 stands for /dev/ttyUSB0, which does not exist."},
+        {ComFailure(OpenFailureKind::NoDevice, 99, "", ENOENT),
+         "COM99 stands for no device: only COM1 to COM31 have one without a link."},
+        {ComFailure(OpenFailureKind::Permission, 1, "/dev/ttyS0", EACCES),
+         "No permission to open COM1 (/dev/ttyS0)."},
+        {ComFailure(OpenFailureKind::NotTerminal, 2, "/dev/null", ENOTTY),
+         "COM2 (/dev/null) is not a serial port."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(OpenFailureReason(c.failure, Language::English), c.english);
+        const std::string german = OpenFailureReason(c.failure, Language::German);
+        EXPECT_NE(german, c.english);
+        EXPECT_NE(german.find("COM" + std::to_string(c.failure.comPort)), std::string::npos);
+    }
+    // Without a device there is nothing to check at the cable: choose a port or make a link.
+    const OpenFailure none = cases[1].failure;
+    for (const Language language : {Language::English, Language::German}) {
+        const std::string hint = OpenFailureHint(none, language);
+        EXPECT_NE(hint.find("ln -s /dev/ttyUSB0 " + PortsFolder() + "COM99"), std::string::npos)
+            << hint;
+        EXPECT_NE(hint.find("tarvelin-cli list-ports"), std::string::npos) << hint;
+    }
+}
+
+TEST(OpenFailure, NoteOnUnusablePortsCountsThemAndGivesEachHintOnce) {
+    EXPECT_EQ(UnusablePortsNote({}, Language::English), "");
+    OpenFailure first = ComFailure(OpenFailureKind::Permission, 1, "/dev/ttyS0", EACCES);
+    first.deviceGroup = "dialout";
+    EXPECT_EQ(UnusablePortsNote({first}, Language::English),
+              "1 serial port is present but not usable:\n"
+              "No permission to open COM1 (/dev/ttyS0).\n"
+              "Add your user to the group dialout: sudo usermod -aG dialout $USER, then log in "
+              "again.");
+    OpenFailure second = first;
+    second.comPort = 5;
+    second.target = "/dev/ttyUSB0";
+    OpenFailure held = ComFailure(OpenFailureKind::Busy, 21, "/dev/ttyACM0", EBUSY);
+    held.holderName = "minicom";
+    held.holderPid = 4711;
+    EXPECT_EQ(UnusablePortsNote({first, second, held}, Language::English),
+              "3 serial ports are present but not usable:\n"
+              "No permission to open COM1 (/dev/ttyS0).\n"
+              "No permission to open COM5 (/dev/ttyUSB0).\n"
+              "COM21 (/dev/ttyACM0) is in use by minicom (pid 4711).\n"
+              "Add your user to the group dialout: sudo usermod -aG dialout $USER, then log in "
+              "again.\n"
+              "Close the other program, then try again.");
+    const std::string german = UnusablePortsNote({first, second}, Language::German);
+    EXPECT_EQ(german.rfind("2 serielle Schnittstellen sind vorhanden, aber nicht nutzbar:\n", 0),
+              0u)
+        << german;
+    EXPECT_NE(german.find(OpenFailureHint(first, Language::German)), std::string::npos);
+    EXPECT_EQ(UnusablePortsNote({first}, Language::German)
+                  .rfind("1 serielle Schnittstelle ist vorhanden, aber nicht nutzbar:\n", 0),
+              0u);
 }
 
 TEST(ProcedureWaits, TextsCountTheSecondsLeft) {

@@ -97,17 +97,19 @@ TEST(SerialPortDetails, PortsFolderWithoutDoubleSlash) {
     unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(SerialPortDetails, TheWizardsListIsTheUsableSubsetOfTheDetails) {
-    std::vector<int> usable;
+TEST(SerialPortDetails, TheWizardsListIsThePortsThatOpen) {
+    std::vector<int> opening;
     for (const SerialPortDetails& port : ListSerialPortDetails()) {
         EXPECT_GE(port.comNumber, kFirstComPort);
         EXPECT_LE(port.comNumber, kLastComPort);
-        EXPECT_EQ(port.usable, port.openError == 0) << port.device;
-        if (port.usable) {
-            usable.push_back(port.comNumber);
+        EXPECT_EQ(port.opens, port.openError == 0) << port.device;
+        EXPECT_EQ(port.usable, port.opens && port.heldBy.empty()) << port.device;
+        EXPECT_EQ(PortOpenFailure(port).failed(), !port.usable) << port.device;
+        if (port.opens) {
+            opening.push_back(port.comNumber);
         }
     }
-    EXPECT_EQ(ListSerialPorts(), usable);
+    EXPECT_EQ(ListSerialPorts(), opening);
 }
 
 }  // namespace
