@@ -83,14 +83,14 @@ UECP_IO_Error UECPMessageHandler::Open() {
     }
     sequenceCounter = 0;
     FlushReceived();
-    lastOpenFailure = OpenFailure{};
+    m_lastOpenFailure = OpenFailure{};
     if (!params) {
         return ERR_OPEN_PARAMS_NOT_SET;
     }
     const UECP_IO_Error result = OpenTransport();
     if (result != ERR_OK) {
         if (transport) {
-            lastOpenFailure = transport->openFailure;
+            m_lastOpenFailure = transport->openFailure;
         }
         Close(1);
         return result;

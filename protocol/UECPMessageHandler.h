@@ -59,7 +59,7 @@ public:
     // Bytes that came back on the open connection so far; 0 when none is open.
     uint64_t BytesReceived() const { return transport ? transport->bytesReceived.load() : 0; }
     // Why the last Open() failed, as the transport saw it; kind None after a good one.
-    const OpenFailure& LastOpenFailure() const { return lastOpenFailure; }
+    const OpenFailure& LastOpenFailure() const { return m_lastOpenFailure; }
 
     FrameDataListCS received;
     std::unique_ptr<UECP_IO_ConnectionParams> params;
@@ -79,5 +79,5 @@ private:
                                uint8_t answerSubCode, int32_t timeoutMs);
     void AdvanceCounter();
 
-    OpenFailure lastOpenFailure;
+    OpenFailure m_lastOpenFailure;
 };

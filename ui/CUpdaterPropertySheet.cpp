@@ -62,16 +62,16 @@ CUpdaterPropertySheet::CUpdaterPropertySheet(QWidget* parent)
       m_connectPage(new CConnectPropertyPage(language)),
       m_infoPage(new CInfoPropertyPage(language)),
       m_updatePage(new CUpdatePropertyPage(language)),
-      procedure(std::make_unique<UpdateProcedure>(*this)) {
+      m_procedure(std::make_unique<UpdateProcedure>(*this)) {
     // Frames reach the log through the procedure's message window, drained on this thread.
-    procedure->logWindow->SetWakeup([this] {
+    m_procedure->logWindow->SetWakeup([this] {
         QMetaObject::invokeMethod(
-            this, [this] { procedure->logWindow->DispatchPending(); }, Qt::QueuedConnection);
+            this, [this] { m_procedure->logWindow->DispatchPending(); }, Qt::QueuedConnection);
     });
-    messageBoxQuestions = std::make_unique<MessageBoxQuestions>(this, language);
-    discoveryQuestions = messageBoxQuestions.get();
-    urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    folderChooser = [this](const QString& title, const QString& start) {
+    m_messageBoxQuestions = std::make_unique<MessageBoxQuestions>(this, language);
+    m_discoveryQuestions = m_messageBoxQuestions.get();
+    m_urlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    m_folderChooser = [this](const QString& title, const QString& start) {
         return QFileDialog::getExistingDirectory(this, title, start);
     };
 
@@ -100,7 +100,7 @@ CUpdaterPropertySheet::~CUpdaterPropertySheet() {
     disconnect(this, &QWizard::currentIdChanged, this, nullptr);
     // Waits for a worker (only reachable when the sheet is torn down from outside, since
     // closing is refused while one runs); its late messages die with this object.
-    procedure.reset();
+    m_procedure.reset();
 }
 
 void CUpdaterPropertySheet::SetTitleWithVersion() {
@@ -111,7 +111,7 @@ void CUpdaterPropertySheet::SetTitleWithVersion() {
 }
 
 bool CUpdaterPropertySheet::WorkerRunning() const {
-    return procedure->IsWorkerRunning();
+    return m_procedure->IsWorkerRunning();
 }
 
 void CUpdaterPropertySheet::done(int result) {
@@ -171,12 +171,12 @@ void CUpdaterPropertySheet::OnBackClicked() {
 }
 
 void CUpdaterPropertySheet::ScheduleKickIdle() {
-    if (kickIdlePending) {
+    if (m_kickIdlePending) {
         return;
     }
-    kickIdlePending = true;
+    m_kickIdlePending = true;
     QTimer::singleShot(0, this, [this] {
-        kickIdlePending = false;
+        m_kickIdlePending = false;
         OnKickIdle();
     });
 }
@@ -185,19 +185,19 @@ void CUpdaterPropertySheet::OnKickIdle() {
     if (currentId() != kConnectPage || !isVisible()) {
         return;
     }
-    if (!discoveryDone && procedure->m_versionToFlash.empty()) {
-        discoveryDone = true;
+    if (!m_discoveryDone && m_procedure->m_versionToFlash.empty()) {
+        m_discoveryDone = true;
         const QString folder = FirmwareFolder();
         if (folder.isEmpty()) {
             // No folder is no coder firmware.
-            discoveryQuestions->CoderFileMissing();
+            m_discoveryQuestions->CoderFileMissing();
             CWizard97PropertySheet::done(QDialog::Rejected);
             return;
         }
         const std::string directory = QDir(folder).absolutePath().toStdString() + "/";
         // The log follows: beside the files, or in the state folder when that is read-only.
-        procedure->SetFirmwareDirectory(directory);
-        if (!procedure->DiscoverFirmwareFiles(*discoveryQuestions)) {
+        m_procedure->SetFirmwareDirectory(directory);
+        if (!m_procedure->DiscoverFirmwareFiles(*m_discoveryQuestions)) {
             CWizard97PropertySheet::done(QDialog::Rejected);
             return;
         }
@@ -206,8 +206,8 @@ void CUpdaterPropertySheet::OnKickIdle() {
 }
 
 QString CUpdaterPropertySheet::FirmwareFolder() {
-    if (!startFolder.isEmpty()) {
-        return startFolder;
+    if (!m_startFolder.isEmpty()) {
+        return m_startFolder;
     }
     const std::string& programDirectory = GetProgramDirectory();
     if (!programDirectory.empty() && HoldsCoderFirmware(programDirectory)) {
@@ -218,7 +218,7 @@ QString CUpdaterPropertySheet::FirmwareFolder() {
     settings.beginGroup(kSettingsGroup);
     const QString last = settings.value(kFirmwareFolderValue, QDir::homePath()).toString();
     const QString chosen =
-        folderChooser(GuidanceString(GuidanceText::ChooseFirmwareFolder, language), last);
+        m_folderChooser(GuidanceString(GuidanceText::ChooseFirmwareFolder, language), last);
     if (!chosen.isEmpty()) {
         settings.setValue(kFirmwareFolderValue, chosen);
     }
@@ -233,15 +233,15 @@ void CUpdaterPropertySheet::StartIdentification() {
     choice.serialPort = static_cast<uint16_t>(m_connectPage->serialPort);
     choice.tcpAddress = m_connectPage->tcpAddress.toStdString();
     choice.tcpPort = static_cast<uint16_t>(m_connectPage->tcpPort);
-    procedure->SetConnectionChoice(choice);
+    m_procedure->SetConnectionChoice(choice);
 
     SetStyled(m_infoPage->status, Text(201, language), false);
     SetButtonStates(false, false, false);
-    procedure->StartIdentification();
+    m_procedure->StartIdentification();
 }
 
 void CUpdaterPropertySheet::StartFlashing() {
-    if (procedure->m_samplesFile.empty()) {
+    if (m_procedure->m_samplesFile.empty()) {
         // The DSP firmware is then the second stage.
         QString caption = m_updatePage->stage3->text();
         if (!caption.isEmpty()) {
@@ -249,21 +249,21 @@ void CUpdaterPropertySheet::StartFlashing() {
         }
         m_updatePage->stage2->setText(caption);
     }
-    m_updatePage->status->setText(Text(procedure->m_biosRunning ? 212 : 211, language));
+    m_updatePage->status->setText(Text(m_procedure->m_biosRunning ? 212 : 211, language));
     SetButtonStates(false, false, false);
-    procedure->StartFlashing();
+    m_procedure->StartFlashing();
 }
 
 void CUpdaterPropertySheet::ShowLogFile() {
-    const QString path = QString::fromStdString(procedure->LogPath());
-    if (path.isEmpty() || urlOpener(QUrl::fromLocalFile(path))) {
+    const QString path = QString::fromStdString(m_procedure->LogPath());
+    if (path.isEmpty() || m_urlOpener(QUrl::fromLocalFile(path))) {
         return;
     }
     // No viewer for text files on this desktop: the log is shown here instead of nowhere.
-    if (logWindow == nullptr) {
-        logWindow = new CLogWindow(language, this);
+    if (m_logWindow == nullptr) {
+        m_logWindow = new CLogWindow(language, this);
     }
-    logWindow->ShowFile(path);
+    m_logWindow->ShowFile(path);
 }
 
 void CUpdaterPropertySheet::RestoreWizardButtons() {
@@ -317,10 +317,10 @@ void CUpdaterPropertySheet::Dispatch(uint32_t message, int64_t wParam, int64_t l
 
 void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
     // The worker ends right after its last message.
-    procedure->WaitForWorker();
+    m_procedure->WaitForWorker();
 
     const IdentificationVerdict verdict =
-        DecideIdentification(outcome, procedure->StateForChecks(), language);
+        DecideIdentification(outcome, m_procedure->StateForChecks(), language);
 
     CInfoPropertyPage& page = *m_infoPage;
     page.closeNote->hide();
@@ -340,8 +340,8 @@ void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
     page.versionToFlash->setVisible(verdict.showVersions);
     page.hint->setVisible(verdict.showVersions);
     if (verdict.showVersions) {
-        page.currentVersion->setText(QString::fromStdString(procedure->m_currentVersion));
-        page.versionToFlash->setText(QString::fromStdString(procedure->m_versionToFlash));
+        page.currentVersion->setText(QString::fromStdString(m_procedure->m_currentVersion));
+        page.versionToFlash->setText(QString::fromStdString(m_procedure->m_versionToFlash));
     }
     if (verdict.hint.changed) {
         SetStyled(page.hint, QString::fromStdString(verdict.hint.text), verdict.hint.errorStyle);
@@ -367,12 +367,12 @@ void CUpdaterPropertySheet::ShowReasons(int32_t outcome) {
     // "Could not connect to Coder!" alone leaves the user guessing: the reason the system gave
     // or what came back, and what to do, go below it, as the command line prints them.
     std::vector<std::string> reasons;
-    const OpenFailure& failure = procedure->m_openFailure;
+    const OpenFailure& failure = m_procedure->m_openFailure;
     if (failure.failed() && (outcome == UPD_NO_BAUD_RATE || outcome == UPD_CONNECT_FAILED)) {
         reasons.push_back(OpenFailureReason(failure, language));
         reasons.push_back(OpenFailureHint(failure, language));
     }
-    reasons.push_back(IdentificationReason(outcome, procedure->Evidence(), language));
+    reasons.push_back(IdentificationReason(outcome, m_procedure->Evidence(), language));
     QStringList lines;
     if (!m_infoPage->detail->text().isEmpty()) {
         lines.append(m_infoPage->detail->text());
@@ -400,9 +400,9 @@ void CUpdaterPropertySheet::OnStage(int stage) {
     switch (stage) {
         case 1:
             page.stage1->show();
-            page.stage2->setVisible(!procedure->m_dspFile.empty() ||
-                                    !procedure->m_samplesFile.empty());
-            page.stage3->setVisible(!procedure->m_samplesFile.empty());
+            page.stage2->setVisible(!m_procedure->m_dspFile.empty() ||
+                                    !m_procedure->m_samplesFile.empty());
+            page.stage3->setVisible(!m_procedure->m_samplesFile.empty());
             page.progress->show();
             break;
         case 2:
@@ -438,7 +438,7 @@ void CUpdaterPropertySheet::OnProgressStep() {
 }
 
 void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockResult) {
-    procedure->WaitForWorker();
+    m_procedure->WaitForWorker();
     CUpdatePropertyPage& page = *m_updatePage;
     page.closeNote->hide();
     page.waitLine->Stop();
@@ -448,19 +448,19 @@ void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockRe
             QString::fromStdString(UpdateResultText(result, lastBlockResult, language)));
         page.detail->show();
         page.failureNote->setText(QString::fromStdString(
-            FlashFailureNote(result, procedure->EndState(), FrontEnd::Wizard, language)));
+            FlashFailureNote(result, m_procedure->EndState(), FrontEnd::Wizard, language)));
         page.failureNote->setVisible(!page.failureNote->text().isEmpty());
         // Said in its place when no log could be written anywhere.
-        if (procedure->LogPath().empty()) {
+        if (m_procedure->LogPath().empty()) {
             page.noLogNote->show();
         } else {
             page.showLogButton->show();
         }
     } else {
-        procedure->WriteLog("Update finished successfully.");
-        procedure->WriteLog("New firmware version:  " + procedure->m_currentVersion);
+        m_procedure->WriteLog("Update finished successfully.");
+        m_procedure->WriteLog("New firmware version:  " + m_procedure->m_currentVersion);
         SetStyled(page.status, Text(215, language), false);
-        page.newVersion->setText(QString::fromStdString(procedure->m_currentVersion));
+        page.newVersion->setText(QString::fromStdString(m_procedure->m_currentVersion));
         page.newVersionLabel->show();
         page.newVersion->show();
     }
@@ -473,5 +473,5 @@ void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockRe
     FinishButton()->setEnabled(true);
     update();
     // A TCP connection kept by the reconnection ends with the update.
-    procedure->m_handler.Close(0);
+    m_procedure->m_handler.Close(0);
 }

@@ -40,22 +40,22 @@ public:
     void Post(uint32_t message, int64_t wParam, int64_t lParam) override;
     void SetIdentifyStatus(int textNumber) override;
 
-    UpdateProcedure& Procedure() { return *procedure; }
+    UpdateProcedure& Procedure() { return *m_procedure; }
     // The boxes the firmware discovery shows; tests put their own answers in.
-    void SetDiscoveryQuestions(DiscoveryQuestions* questions) { discoveryQuestions = questions; }
+    void SetDiscoveryQuestions(DiscoveryQuestions* questions) { m_discoveryQuestions = questions; }
     // Opens the log in the desktop's viewer; false when the desktop cannot. Tests put their
     // own in.
     using UrlOpener = std::function<bool(const QUrl&)>;
-    void SetUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
+    void SetUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
     // The folder of the firmware files given at start; without one the program directory is
     // used when it holds a coder firmware, and otherwise the user chooses.
-    void SetFirmwareFolder(const QString& folder) { startFolder = folder; }
+    void SetFirmwareFolder(const QString& folder) { m_startFolder = folder; }
     // Asks for a folder (title, where to start); empty when the user cancels. Tests put
     // their own in.
     using FolderChooser = std::function<QString(const QString& title, const QString& start)>;
-    void SetFolderChooser(FolderChooser chooser) { folderChooser = std::move(chooser); }
+    void SetFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
     // The log inside the wizard, once the desktop could not open it; null before.
-    CLogWindow* LogWindow() const { return logWindow; }
+    CLogWindow* LogWindow() const { return m_logWindow; }
 
     // The pages belong to the wizard, as its children.
     CConnectPropertyPage* m_connectPage;
@@ -87,16 +87,16 @@ private:
     // The reason lines below the Info page's detail for an outcome that may not go on.
     void ShowReasons(int32_t outcome);
 
-    DiscoveryQuestions* discoveryQuestions = nullptr;
-    std::unique_ptr<DiscoveryQuestions> messageBoxQuestions;
-    UrlOpener urlOpener;
-    FolderChooser folderChooser;
-    QString startFolder;
-    CLogWindow* logWindow = nullptr;
-    bool kickIdlePending = false;
-    bool discoveryDone = false;
+    DiscoveryQuestions* m_discoveryQuestions = nullptr;
+    std::unique_ptr<DiscoveryQuestions> m_messageBoxQuestions;
+    UrlOpener m_urlOpener;
+    FolderChooser m_folderChooser;
+    QString m_startFolder;
+    CLogWindow* m_logWindow = nullptr;
+    bool m_kickIdlePending = false;
+    bool m_discoveryDone = false;
     QString m_backText;
 
     // Last, so it goes first: its destructor waits for a worker that may still post here.
-    std::unique_ptr<UpdateProcedure> procedure;
+    std::unique_ptr<UpdateProcedure> m_procedure;
 };
