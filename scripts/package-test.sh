@@ -167,6 +167,14 @@ if $cli_part; then
 else
   not_yet "tarvelin-cli --version (the command line's part)"
 fi
+# The wizard answers --version on a terminal without a display, as on a server or over ssh.
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/tarvelin" --version 2>&1)
+status=$?
+if [ $status -eq 0 ] && [ "$version" = "tarvelin $(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')" ]; then
+  ok "extracted tarvelin --version without a display: $version"
+else
+  fail "extracted tarvelin --version without a display: exit $status, \"$version\""
+fi
 
 # --- as an ordinary user: a command prefix that execs, so a background job's pid is the program's
 user_note=""
