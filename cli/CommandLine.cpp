@@ -183,6 +183,18 @@ void AddConnectionOptions(CLI::App& command, RawOptions& raw, bool updating) {
 // own, which help2man turns into a section.
 class ManualFormatter : public CLI::Formatter {
 public:
+    // The commands in one line each under "Subcommands:", as --help has them, then their
+    // sections; CLI11 alone leaves the heading empty in this mode.
+    std::string make_subcommands(const CLI::App* app, CLI::AppFormatMode mode) const override {
+        if (mode != CLI::AppFormatMode::All) {
+            return CLI::Formatter::make_subcommands(app, mode);
+        }
+        std::string out = CLI::Formatter::make_subcommands(app, CLI::AppFormatMode::Normal);
+        for (const CLI::App* sub : app->get_subcommands({})) {
+            out += sub->help(sub->get_name(), CLI::AppFormatMode::Sub) + "\n";
+        }
+        return out;
+    }
     std::string make_expanded(const CLI::App* sub) const override {
         std::string out =
             "\nOptions of " + sub->get_name() + " (" + sub->get_description() + "):\n";

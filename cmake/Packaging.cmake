@@ -3,8 +3,9 @@
 #                  manual pages, bash completion, README and copyright (component "system",
 #                  also what `cmake --install` installs)
 #   cpack -G TGZ   tarvelin-VERSION-portable-ARCH.tar.gz: one folder with the three programs and
-#                  the README side by side (component "portable"), so that firmware files put
-#                  beside the programs are found there and the log is written there.
+#                  the README side by side, and the licence texts in licenses/ (component
+#                  "portable"), so that firmware files put beside the programs are found there
+#                  and the log is written there.
 # The two layouts differ, so each generator packs its own component; cmake/CPackPerGenerator.cmake
 # picks it when cpack runs.
 
@@ -115,6 +116,21 @@ if(NOT TARVELIN_SANITIZE AND NOT TARVELIN_TSAN)
   endforeach()
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
+# The licence texts of everything linked into the portable programs, statically or not (the
+# .deb has them in its copyright and its dependencies). The LGPL that Qt comes under asks for
+# its text and the GPL's beside a program that uses it; Debian's base system has both.
+file(GLOB tarvelin_licenses CONFIGURE_DEPENDS ${tarvelin_packaging}/licenses/*.txt)
+install(FILES ${tarvelin_licenses} DESTINATION licenses COMPONENT portable EXCLUDE_FROM_ALL)
+foreach(text LGPL-3 GPL-3)
+  set(common /usr/share/common-licenses/${text})
+  if(EXISTS ${common})
+    install(FILES ${common} DESTINATION licenses RENAME ${text}.txt
+      COMPONENT portable EXCLUDE_FROM_ALL)
+  else()
+    message(WARNING "${common} (Debian package base-files) not found: the portable folder "
+      "lacks licenses/${text}.txt, which Qt's licence asks for.")
+  endif()
+endforeach()
 
 # --- CPack ---
 set(CPACK_PACKAGE_NAME tarvelin)

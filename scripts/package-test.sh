@@ -7,7 +7,9 @@
 #   folder is read-only;
 # - the portable release (scripts/portable-release.sh: the folder with firmware files beside the
 #   programs) updates with no folder option, started from elsewhere: the log lies beside the
-#   programs, and the programs need no library beyond the system's Qt 6.
+#   programs, the programs need no library beyond the system's Qt 6, and licenses/ holds the
+#   licence texts of what they link;
+# - lintian names no hardening-* tag (its informational tags are listed too).
 # Reuses the build folder (default build/, or $BUILD_DIR). Exit status 0 when every check
 # passed; checks of behaviour not yet on this branch say "NOT YET" and do not count as passed.
 set -uo pipefail
@@ -73,7 +75,16 @@ trap cleanup EXIT
 # --- the Debian package as a file ---
 check "desktop entry is valid" desktop-file-validate packaging/tarvelin.desktop
 check "lintian reports no errors" lintian --fail-on error "$deb"
-lintian "$deb" 2>/dev/null | sed 's/^/    lintian: /'
+# Every tag down to the informational ones, where lintian puts the hardening it misses.
+lintian_tags=$(lintian --display-info "$deb" 2>/dev/null)
+[ -n "$lintian_tags" ] && sed 's/^/    lintian: /' <<<"$lintian_tags"
+hardening=$(grep -o 'hardening-[a-z-]*.*' <<<"$lintian_tags")
+if [ -z "$hardening" ]; then
+  ok "the programs carry Debian's hardening (lintian names no hardening-* tag)"
+else
+  fail "lintian misses hardening in the programs:"
+  sed 's/^/    /' <<<"$hardening"
+fi
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||')
 expected=(usr/bin/tarvelin usr/bin/tarvelin-cli usr/bin/tarvelin-sim
@@ -155,6 +166,14 @@ if $cli_part; then
   fi
 else
   not_yet "tarvelin-cli --version (the command line's part)"
+fi
+# The wizard answers --version on a terminal without a display, as on a server or over ssh.
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/tarvelin" --version 2>&1)
+status=$?
+if [ $status -eq 0 ] && [ "$version" = "tarvelin $(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')" ]; then
+  ok "extracted tarvelin --version without a display: $version"
+else
+  fail "extracted tarvelin --version without a display: exit $status, \"$version\""
 fi
 
 # --- as an ordinary user: a command prefix that execs, so a background job's pid is the program's
@@ -268,11 +287,36 @@ if [ -n "$release" ]; then
   folder=$(ls -d "$tmp"/unpacked/*/ | head -1)
   folder=${folder%/}
   listing=$(cd "$folder" && ls -A | sort | tr '\n' ' ')
-  want="Coder_V02_16.img Dsp_V01_05.dsp Dsp_V01_05.smp README.md tarvelin tarvelin-cli tarvelin-sim "
+  want="Coder_V02_16.img Dsp_V01_05.dsp Dsp_V01_05.smp README.md licenses tarvelin tarvelin-cli tarvelin-sim "
   if [ "$listing" = "$want" ]; then
-    ok "the portable release holds the programs, README and firmware files side by side"
+    ok "the portable release holds the programs, README, licences and firmware files side by side"
   else
     fail "the portable release holds: $listing"
+  fi
+  # The licence of everything linked into the programs: TinyXML in all three, CLI11 and JSON
+  # for Modern C++ in tarvelin-cli, Qt (dynamic, LGPL-3 with the GPL-3 it builds on).
+  licences_missing=()
+  while read -r file phrase; do
+    grep -q "$phrase" "$folder/licenses/$file" 2>/dev/null || licences_missing+=("$file")
+  done <<'LICENCES'
+README.txt statically
+Tarvelin.txt Orvane
+TinyXML.txt Permission is granted to anyone to use this software
+CLI11.txt Redistribution and use in source and binary forms
+nlohmann-json.txt Permission is hereby granted, free of charge
+Qt.txt linked
+LGPL-3.txt GNU LESSER GENERAL PUBLIC LICENSE
+GPL-3.txt GNU GENERAL PUBLIC LICENSE
+LICENCES
+  if [ ${#licences_missing[@]} -eq 0 ]; then
+    ok "licenses/ holds the texts of TinyXML, CLI11, JSON for Modern C++ and Qt's LGPL-3 and GPL-3"
+  else
+    fail "licenses/ lacks or has the wrong text in: ${licences_missing[*]}"
+  fi
+  if grep -q 'libQt6' <<<"$(readelf -d "$folder/tarvelin")"; then
+    ok "the portable wizard links Qt dynamically, as licenses/Qt.txt says"
+  else
+    fail "the portable wizard does not link Qt dynamically, unlike licenses/Qt.txt says"
   fi
   foreign=$(for p in tarvelin tarvelin-cli tarvelin-sim; do
     readelf -d "$folder/$p" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'

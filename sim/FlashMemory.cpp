@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 
+#include "sim/DumpFile.h"
 #include "sim/Sha256.h"
 
 FlashMemory::FlashMemory() : cells_(kEnd - kStart, 0xFF) {}
@@ -100,15 +101,24 @@ std::string FlashMemory::DumpText() const {
     return text;
 }
 
+bool FlashMemory::CreateDumpFolder(const std::string& dir, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        error = "cannot create the folder " + dir + " for --dump-raw: " + ec.message();
+        return false;
+    }
+    return true;
+}
+
 bool FlashMemory::DumpRaw(const std::string& dir, std::string& error) const {
+    if (!CreateDumpFolder(dir, error)) {
+        return false;
+    }
     for (int r = 0; r < kRegionCount; ++r) {
         const std::string path = dir + "/region" + std::to_string(r) + ".bin";
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
         const auto bytes = WrittenBytes(r);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        out.close();
-        if (!out) {
-            error = "cannot write " + path;
+        if (!WriteDumpFile(path, bytes.data(), bytes.size(), error)) {
             return false;
         }
     }

@@ -48,8 +48,11 @@ public:
 
     // One line per region: "region R start 0xADDR length N sha256 HEX".
     std::string DumpText() const;
-    // Writes DIR/regionR.bin with each region's written extent; false and a reason on failure.
+    // Writes DIR/regionR.bin with each region's written extent, creating DIR (with its parents)
+    // when it is missing; false and a reason with the system's on failure.
     bool DumpRaw(const std::string& dir, std::string& error) const;
+    // Creates DIR with its parents, so that a folder that cannot be made is found at start.
+    static bool CreateDumpFolder(const std::string& dir, std::string& error);
 
 private:
     std::vector<uint8_t> cells_;  // kStart .. kEnd

@@ -1,6 +1,6 @@
 #include "sim/SimFleet.h"
 
-#include <filesystem>
+#include "sim/FlashMemory.h"
 
 namespace {
 
@@ -60,6 +60,13 @@ bool SimFleet::StartAll(uint16_t base, std::string& error) {
 }
 
 bool SimFleet::Start(std::string& error) {
+    // A raw dump folder that cannot be made is told now, not when the flash is to be saved.
+    for (size_t i = 0; i < options_.size(); ++i) {
+        const std::string dir = ForCoder(options_[i], i, options_.size(), 0).dumpRawDir;
+        if (!dir.empty() && !FlashMemory::CreateDumpFolder(dir, error)) {
+            return false;
+        }
+    }
     const bool anyPort = options_.front().tcpPort && *options_.front().tcpPort == 0;
     const uint16_t base = options_.front().tcpPort.value_or(0);
     const int attempts = anyPort && options_.size() > 1 ? kPortAttempts : 1;
@@ -75,13 +82,6 @@ bool SimFleet::Start(std::string& error) {
                         " consecutive free ports on 127.0.0.1 (last try: " + error + ")";
             }
             return false;
-        }
-    }
-    if (options_.size() > 1 && !options_.front().dumpRawDir.empty()) {
-        for (size_t i = 0; i < options_.size(); ++i) {
-            std::error_code ignored;
-            std::filesystem::create_directories(
-                ForCoder(options_[i], i, options_.size(), 0).dumpRawDir, ignored);
         }
     }
     return true;

@@ -321,13 +321,14 @@ std::string SimHelp() {
            "  --dump FILE             on exit and on SIGUSR1 write one line per flash region:\n"
            "                          region R start 0xADDR length N sha256 HEX; with several\n"
            "                          coders coder K writes FILE.K\n"
-           "  --dump-raw DIR          write DIR/region0.bin to region2.bin; with several coders\n"
-           "                          into DIR/K/\n"
+           "  --dump-raw DIR          write DIR/region0.bin to region2.bin, creating DIR and its\n"
+           "                          parents at start; with several coders into DIR/K/\n"
            "  -h, --help              print this help and exit\n"
            "  --version               print the program's version and exit\n"
            "\n"
            "Exit status: 0 after SIGINT or SIGTERM, 64 for a bad command line, 1 when it cannot\n"
-           "start (port in use, no pseudo-terminal) or cannot write a dump.\n";
+           "start (port in use, no pseudo-terminal, a dump folder it cannot create) or cannot\n"
+           "write a dump; the system's reason follows the message.\n";
 }
 
 SimOptionsResult ParseSimOptions(const std::vector<std::string>& args) {

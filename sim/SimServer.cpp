@@ -11,7 +11,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+
+#include "sim/DumpFile.h"
 
 namespace {
 
@@ -130,11 +131,8 @@ bool SimServer::WriteDumps(std::string& error) const {
     std::lock_guard<std::mutex> lock(deviceMutex_);
     const FlashMemory& flash = device_.Coder().Flash();
     if (!options_.dumpFile.empty()) {
-        std::ofstream out(options_.dumpFile, std::ios::trunc);
-        out << flash.DumpText();
-        out.close();
-        if (!out) {
-            error = "cannot write " + options_.dumpFile;
+        const std::string text = flash.DumpText();
+        if (!WriteDumpFile(options_.dumpFile, text.data(), text.size(), error)) {
             return false;
         }
     }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/EscapedText.h"
 #include "sim/SimFleet.h"
 #include "sim/SimOptions.h"
 
@@ -12,14 +13,19 @@ namespace {
 constexpr int kExitUsage = 64;  // sysexits EX_USAGE
 constexpr int kExitFailure = 1;
 
+// Errors echo option values and paths as given; shown escaped, each stays one line.
+void PrintError(const std::string& error) {
+    std::fprintf(stderr, "tarvelin-sim: %s\n", EscapeControls(error).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const SimOptionsResult parsed =
         ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.ok) {
-        std::fprintf(stderr, "tarvelin-sim: %s\nTry 'tarvelin-sim --help' for the options.\n",
-                     parsed.error.c_str());
+        PrintError(parsed.error);
+        std::fputs("Try 'tarvelin-sim --help' for the options.\n", stderr);
         return kExitUsage;
     }
     if (parsed.help) {
@@ -43,7 +49,7 @@ int main(int argc, char** argv) {
     SimFleet fleet(parsed.coders);
     std::string error;
     if (!fleet.Start(error)) {
-        std::fprintf(stderr, "tarvelin-sim: %s\n", error.c_str());
+        PrintError(error);
         return kExitFailure;
     }
     for (const std::string& line : fleet.Announcements()) {
@@ -59,7 +65,7 @@ int main(int argc, char** argv) {
         }
         if (received == SIGUSR1) {
             if (!fleet.WriteDumps(error)) {
-                std::fprintf(stderr, "tarvelin-sim: %s\n", error.c_str());
+                PrintError(error);
             }
             continue;
         }
@@ -67,7 +73,7 @@ int main(int argc, char** argv) {
     }
     fleet.Stop();
     if (!fleet.WriteDumps(error)) {
-        std::fprintf(stderr, "tarvelin-sim: %s\n", error.c_str());
+        PrintError(error);
         return kExitFailure;
     }
     return 0;

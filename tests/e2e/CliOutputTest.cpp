@@ -100,6 +100,15 @@ TEST(CliConventions, ManPagesAreBuiltFromTheHelp) {
         };
         EXPECT_TRUE(has(".TH")) << page;
         EXPECT_TRUE(has("\\-\\-tcp")) << page;
+        // A heading (a section, or a line of the help that ends in ':') has lines under it.
+        const auto section = [](const std::string& l) {
+            return l.rfind(".SS", 0) == 0 || l.rfind(".SH", 0) == 0;
+        };
+        for (size_t i = 0; i + 1 < lines.size(); ++i) {
+            const std::string& l = lines[i];
+            const bool heading = section(l) || (!l.empty() && l[0] != '.' && l.back() == ':');
+            EXPECT_FALSE(heading && section(lines[i + 1])) << page << ": nothing under " << l;
+        }
     }
 }
 

@@ -33,17 +33,13 @@ public:
             program = "/usr/bin/setpriv";
             chmod(dir_.Path().c_str(), 0777);
         }
-        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        const int out = open((dir_.Path() + "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        const int err = open((dir_.Path() + "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (in >= 0 && out >= 0 && err >= 0) {
-            pid_ = SpawnChild(program, std::move(args), env, in, out, err);
-        }
-        for (int fd : {in, out, err}) {
-            if (fd >= 0) {
-                close(fd);
-            }
-        }
+        Start(program, std::move(args), env);
+    }
+    // Another program, run the same way: CliProcess(CliProcess::Program{}, path, args).
+    struct Program {};
+    CliProcess(Program, const std::string& path, std::vector<std::string> args,
+               const std::vector<std::string>& env = {}) {
+        Start(path, std::move(args), env);
     }
     ~CliProcess() {
         if (pid_ > 0 && status_ == kRunning) {
@@ -108,6 +104,21 @@ public:
 
 private:
     static constexpr int kRunning = -2;
+
+    void Start(const std::string& program, std::vector<std::string> args,
+               const std::vector<std::string>& env) {
+        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int out = open((dir_.Path() + "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        const int err = open((dir_.Path() + "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (in >= 0 && out >= 0 && err >= 0) {
+            pid_ = SpawnChild(program, std::move(args), env, in, out, err);
+        }
+        for (int fd : {in, out, err}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+    }
 
     std::string Read(const std::string& name) const {
         std::string text;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "sim/EscapedText.h"
 #include "sim/SimOptions.h"
 
 namespace {
@@ -199,6 +200,35 @@ TEST(SimOptions, HelpAndVersionNeedNothingElse) {
                                "--erase-nack",    "--dump",         "--dump-raw",
                                "--help",          "--version"}) {
         EXPECT_NE(SimHelp().find(std::string(" ") + option), std::string::npos) << option;
+    }
+}
+
+// What an error echoes of the command line stays one line and moves no cursor.
+TEST(SimOptions, ErrorsShowControlCharactersEscaped) {
+    struct Case {
+        std::string in;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"V2.15", "V2.15"},
+        {"Grüße/€/𝄞", "Grüße/€/𝄞"},
+        {"V2\x1b[31m", "V2\\x1B[31m"},
+        {"a\nb\tc\rd", "a\\x0Ab\\x09c\\x0Dd"},
+        {std::string("n\0ul", 4), "n\\x00ul"},
+        {"\x7f", "\\x7F"},
+        {"\xc2\x9b"
+         "2J",
+         "\\u009B2J"},  // CSI as UTF-8
+        {"\x9b"
+         "2J",
+         "\\x9B2J"},                                   // CSI as a lone byte
+        {"\xc0\xaf", "\\xC0\\xAF"},                    // overlong
+        {"\xed\xa0\x80", "\\xED\\xA0\\x80"},           // surrogate
+        {"\xf4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},  // past U+10FFFF
+        {"\xe2\x82", "\\xE2\\x82"},                    // cut short
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EscapeControls(c.in), c.out) << testing::PrintToString(c.in);
     }
 }
 
