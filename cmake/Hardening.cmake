@@ -19,6 +19,8 @@ set(tarvelin_optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
 add_compile_options($<${tarvelin_optimised}:-U_FORTIFY_SOURCE>
   $<${tarvelin_optimised}:-D_FORTIFY_SOURCE=2>)
 
+# -Werror=format-security is only known together with -Wformat.
+set(CMAKE_REQUIRED_FLAGS -Wformat)
 foreach(flag -fstack-protector-strong -Wformat -Werror=format-security)
   string(MAKE_C_IDENTIFIER "tarvelin_has${flag}" result)
   check_cxx_compiler_flag(${flag} ${result})
@@ -26,6 +28,7 @@ foreach(flag -fstack-protector-strong -Wformat -Werror=format-security)
     add_compile_options($<${tarvelin_optimised}:${flag}>)
   endif()
 endforeach()
+unset(CMAKE_REQUIRED_FLAGS)
 
 check_linker_flag(CXX "LINKER:-z,relro,-z,now" tarvelin_has_relro_now)
 if(tarvelin_has_relro_now)
