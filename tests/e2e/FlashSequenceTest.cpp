@@ -9,21 +9,8 @@
 
 #include "FirmwareFolder.h"
 #include "ProcedureHarness.h"
-#include "SimUnderTest.h"
 
 namespace {
-
-const Lines kTcpOpened{"Use TCP/IP connection", "Connection opened successfully!"};
-const Lines kBiosOpened{"Use Serial connection with 115200 baud",
-                        "Connection opened successfully!"};
-
-Lines Join(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
 
 // The erase commands sent for region r.
 std::string Erase(int region) {
@@ -31,13 +18,35 @@ std::string Erase(int region) {
 }
 const std::string kWriteBlock = ",52,53,50,";
 
-TEST(FlashSequence, TcpAllThreeFilesFromTheFirmware) {
-    // 300 KiB of coder firmware: this run also measures the block-writing stage.
-    FirmwareFolder files(300 * 1024, 41216, 10000);
-    SimUnderTest device({"--tcp", "0", "--time-scale", "0", "--main-port", "0"});
+// The progress range and the blocks written of one image's stage.
+struct ImageStage {
+    int64_t range;
+    int64_t blocks;
+};
+
+struct AllThreeFilesCase {
+    FlashTransport over;
+    size_t coderBytes, samplesBytes, dspBytes;
+    ImageStage coder, samples, dsp;
+    Lines beforeReadyCheck;  // what the BIOS connection does first on this line
+};
+void PrintTo(const AllThreeFilesCase& c, std::ostream* os) {
+    *os << c.over.name;
+}
+
+// All three files, from a coder that runs its firmware: the messages, the log, the pauses, the
+// commands and the flash. The block-writing stage of the coder image is measured, from its
+// progress range to the post that follows its last acknowledged block.
+class FlashAllThreeFiles : public testing::TestWithParam<AllThreeFilesCase> {};
+
+TEST_P(FlashAllThreeFiles, FromTheFirmware) {
+    const AllThreeFilesCase& c = GetParam();
+    const FlashTransport& over = c.over;
+    FirmwareFolder files(c.coderBytes, c.samplesBytes, c.dspBytes);
+    SimUnderTest device(over.Firmware());
     ASSERT_TRUE(device.Ready());
-    ProcedureHarness run(TcpChoice(device.Port()), files.Path());
-    ASSERT_EQ(run.Identify(), UPD_TCP_FIRMWARE);
+    ProcedureHarness run(device, files.Path());
+    ASSERT_EQ(run.Identify(), over.inFirmware);
 
     const ProcedureHarness::Finished finished = run.Flash();
     EXPECT_EQ(finished.result, UPD_OK);
@@ -45,45 +54,44 @@ TEST(FlashSequence, TcpAllThreeFilesFromTheFirmware) {
     EXPECT_EQ(run.FlashMessages(), (Messages{{kStatus, 213, 0},
                                              {kStatus, 212, 0},
                                              {kStage, 1, 0},
-                                             {kRange, 0, 4801},
-                                             {kStep, 4800, 0},
+                                             {kRange, 0, c.coder.range},
+                                             {kStep, c.coder.blocks, 0},
                                              {kStage, 2, 0},
-                                             {kRange, 0, 645},
-                                             {kStep, 644, 0},
+                                             {kRange, 0, c.samples.range},
+                                             {kStep, c.samples.blocks, 0},
                                              {kStage, 3, 0},
-                                             {kRange, 0, 157},
-                                             {kStep, 157, 0},
+                                             {kRange, 0, c.dsp.range},
+                                             {kStep, c.dsp.blocks, 0},
                                              {kStatus, 217, 0},
                                              {kStage, 4, 0},
                                              {kFinished, 0, 0}}));
     EXPECT_EQ(run.ProcedureLinesFrom("Connecting Coder..."),
-              Join({{"Connecting Coder..."},
-                    kTcpOpened,
-                    {"Sending 'Start Firmware Update' command", "Awaiting Reboot...",
-                     "Connecting Bios..."},
-                    kTcpOpened,
-                    {"Switch NetPC to update mode...", "Check, that the Coder is ready...",
-                     "Coder is ready"},
-                    kTcpOpened,
-                    {"Erase Flash..."},
-                    kTcpOpened,
-                    {"Start flashing Coder firmware...", "Start flashing DSP samples...",
-                     "Start flashing DSP firmware...", "Send 'Finish Flash Programming' command...",
-                     "Awaiting Reboot..."},
-                    kTcpOpened,
-                    {"Trying to get firmware version...", "Current firmware version:  2.16",
-                     "Firmware version to flash: 2.16 (Coder_V02_16.img)", ""}}));
-    EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{6500, 200, 200, 200, 8000}));
+              Concat({{"Connecting Coder..."},
+                      over.firmwareOpened,
+                      {"Sending 'Start Firmware Update' command", "Awaiting Reboot...",
+                       "Connecting Bios..."},
+                      over.biosOpened,
+                      c.beforeReadyCheck,
+                      {"Check, that the Coder is ready...", "Coder is ready"},
+                      over.biosOpened,
+                      {"Erase Flash..."},
+                      over.biosOpened,
+                      {"Start flashing Coder firmware...", "Start flashing DSP samples...",
+                       "Start flashing DSP firmware...",
+                       "Send 'Finish Flash Programming' command...", "Awaiting Reboot..."},
+                      over.afterReboot}));
+    EXPECT_EQ(run.procedure->Pauses(),
+              (std::vector<uint32_t>{over.startReboot, 200, 200, 200, over.finishReboot}));
     for (int region = 0; region < 3; ++region) {
         EXPECT_EQ(run.CountFrameLines("-> ", Erase(region)), 1u) << "erase of region " << region;
     }
-    // Every block reached the log once, and so did its acknowledgement.
-    EXPECT_EQ(run.CountFrameLines("-> ", kWriteBlock), 4800u + 644u + 157u);
+    // Every block reached the log once.
+    EXPECT_EQ(run.CountFrameLines("-> ", kWriteBlock),
+              static_cast<size_t>(c.coder.blocks + c.samples.blocks + c.dsp.blocks));
     EXPECT_EQ(run.procedure->m_currentVersion, "2.16");
+    EXPECT_FALSE(run.procedure->m_biosRunning);
     EXPECT_EQ(device.StopAndDump(), files.ExpectedDump());
 
-    // The block-writing stage of the coder image: from its progress range to the post that
-    // follows its last acknowledged block.
     const std::vector<Posted> posts = run.FlashPosts();
     auto range = std::find_if(posts.begin(), posts.end(),
                               [](const Posted& p) { return p.message == WM_UPD_PROGRESS_RANGE; });
@@ -93,56 +101,25 @@ TEST(FlashSequence, TcpAllThreeFilesFromTheFirmware) {
     ASSERT_NE(after, posts.end());
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(after->at - range->at).count();
-    std::cout << "block-writing stage, 300 KiB coder image over TCP: " << ms
-              << " ms for 4800 blocks" << std::endl;
+    std::cout << "block-writing stage, " << c.coderBytes << "-byte coder image over " << over.name
+              << ": " << ms << " ms for " << c.coder.blocks << " blocks" << std::endl;
     RecordProperty("BlockWritingMs", static_cast<int>(ms));
 }
 
-TEST(FlashSequence, SerialAllThreeFilesFromTheFirmware) {
-    FirmwareFolder files(6000, 3000, 2000);
-    SimUnderTest device({"--serial", "--time-scale", "0"});
-    ASSERT_TRUE(device.Ready());
-    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
-    ASSERT_EQ(run.Identify(), UPD_SERIAL_FIRMWARE);
-
-    const ProcedureHarness::Finished finished = run.Flash();
-    EXPECT_EQ(finished.result, UPD_OK);
-    EXPECT_EQ(finished.lastBlockResult, ERR_OK);
-    EXPECT_EQ(run.FlashMessages(), (Messages{{kStatus, 213, 0},
-                                             {kStatus, 212, 0},
-                                             {kStage, 1, 0},
-                                             {kRange, 0, 94},
-                                             {kStep, 94, 0},
-                                             {kStage, 2, 0},
-                                             {kRange, 0, 47},
-                                             {kStep, 47, 0},
-                                             {kStage, 3, 0},
-                                             {kRange, 0, 32},
-                                             {kStep, 32, 0},
-                                             {kStatus, 217, 0},
-                                             {kStage, 4, 0},
-                                             {kFinished, 0, 0}}));
-    EXPECT_EQ(run.ProcedureLinesFrom("Connecting Coder..."),
-              Join({{"Connecting Coder...", "Use Serial connection with 9600 baud",
-                     "Connection opened successfully!", "Sending 'Start Firmware Update' command",
-                     "Awaiting Reboot...", "Connecting Bios..."},
-                    kBiosOpened,
-                    {"Check, that the Coder is ready...", "Coder is ready"},
-                    kBiosOpened,
-                    {"Erase Flash..."},
-                    kBiosOpened,
-                    {"Start flashing Coder firmware...", "Start flashing DSP samples...",
-                     "Start flashing DSP firmware...", "Send 'Finish Flash Programming' command...",
-                     "Awaiting Reboot...", "Detecting baud rate...", "Trying baud rate 115200...",
-                     "Trying baud rate 9600...", "Detected baud rate: 9600"}}));
-    EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{2000, 200, 200, 200, 6000}));
-    for (int region = 0; region < 3; ++region) {
-        EXPECT_EQ(run.CountFrameLines("-> ", Erase(region)), 1u) << "erase of region " << region;
-    }
-    EXPECT_EQ(run.procedure->m_currentVersion, "2.16");
-    EXPECT_FALSE(run.procedure->m_biosRunning);
-    EXPECT_EQ(device.StopAndDump(), files.ExpectedDump());
-}
+// Over TCP 300 KiB of coder firmware, for the measurement.
+INSTANTIATE_TEST_SUITE_P(
+    Transports, FlashAllThreeFiles,
+    testing::Values(AllThreeFilesCase{kFlashOverTcp,
+                                      300 * 1024,
+                                      41216,
+                                      10000,
+                                      {4801, 4800},
+                                      {645, 644},
+                                      {157, 157},
+                                      {"Switch NetPC to update mode..."}},
+                    AllThreeFilesCase{
+                        kFlashOverSerial, 6000, 3000, 2000, {94, 94}, {47, 47}, {32, 32}, {}}),
+    [](const auto& info) { return std::string(info.param.over.name); });
 
 // A coder whose firmware runs at another rate than 9600, behind a line that judges each frame
 // 50 ms after its bytes arrived (as a slow device or an adapter's FIFO does): the start
@@ -151,10 +128,10 @@ class FlashAtLineRate : public testing::TestWithParam<int> {};
 
 TEST_P(FlashAtLineRate, SerialUpdateRestartsTheCoderAtItsOwnRate) {
     FirmwareFolder files(3000, std::nullopt, std::nullopt);
-    SimUnderTest device({"--serial", "--baud", std::to_string(GetParam()), "--judge-ms", "50",
-                         "--time-scale", "0"});
+    SimUnderTest device(
+        kFlashOverSerial.Firmware({"--baud", std::to_string(GetParam()), "--judge-ms", "50"}));
     ASSERT_TRUE(device.Ready());
-    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ProcedureHarness run(device, files.Path());
     ASSERT_EQ(run.Identify(), UPD_SERIAL_FIRMWARE);
     EXPECT_EQ(run.procedure->m_baudRate, GetParam());
 
@@ -178,10 +155,9 @@ INSTANTIATE_TEST_SUITE_P(Rates, FlashAtLineRate, testing::Values(2400, 19200));
 // comes back in its BIOS: the new firmware does not run, which is a failed reconnection.
 TEST(FlashSequence, SerialBiosRunningCoderOnlyAndTheCoderStaysInItsBios) {
     FirmwareFolder files(4100, std::nullopt, std::nullopt);
-    SimUnderTest device({"--serial", "--state", "bios", "--bios-version", "2.11", "--stay-in-bios",
-                         "--time-scale", "0"});
+    SimUnderTest device(kFlashOverSerial.Bios({"--bios-version", "2.11", "--stay-in-bios"}));
     ASSERT_TRUE(device.Ready());
-    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ProcedureHarness run(device, files.Path());
     ASSERT_EQ(run.Identify(), UPD_SERIAL_BIOS);
     const size_t identifyLines = run.ProcedureLines().size();
 
@@ -198,15 +174,15 @@ TEST(FlashSequence, SerialBiosRunningCoderOnlyAndTheCoderStaysInItsBios) {
     const Lines all = run.ProcedureLines();
     EXPECT_EQ(
         Lines(all.begin() + static_cast<long>(identifyLines), all.end()),
-        Join({{"Connecting Bios..."},
-              kBiosOpened,
-              {"Check, that the Coder is ready...", "Coder is ready"},
-              kBiosOpened,
-              {"Erase Flash..."},
-              kBiosOpened,
-              {"Start flashing Coder firmware...", "Send 'Finish Flash Programming' command...",
-               "Awaiting Reboot...", "Detecting baud rate...", "Trying baud rate 115200...",
-               "Coder Bios 2.11 is still running: the new firmware did not start"}}));
+        Concat({{"Connecting Bios..."},
+                kFlashOverSerial.biosOpened,
+                {"Check, that the Coder is ready...", "Coder is ready"},
+                kFlashOverSerial.biosOpened,
+                {"Erase Flash..."},
+                kFlashOverSerial.biosOpened,
+                {"Start flashing Coder firmware...", "Send 'Finish Flash Programming' command...",
+                 "Awaiting Reboot...", "Detecting baud rate...", "Trying baud rate 115200...",
+                 "Coder Bios 2.11 is still running: the new firmware did not start"}}));
     EXPECT_EQ(run.procedure->Pauses(), (std::vector<uint32_t>{200, 200, 6000}));
     EXPECT_EQ(run.CountFrameLines("-> ", ",52,53,EF"), 0u) << "start command sent";
     EXPECT_EQ(run.CountFrameLines("-> ", Erase(0)), 1u);
@@ -227,9 +203,9 @@ TEST(FlashSequence, SerialBiosRunningCoderOnlyAndTheCoderStaysInItsBios) {
 TEST(FlashSequence, DspFirmwareWithoutSamplesIsStageTwo) {
     FirmwareFolder files(5000, std::nullopt, 2000);
     // Blocks are counted over the whole run: 79 coder blocks, then 32 DSP blocks.
-    SimUnderTest device({"--serial", "--state", "bios", "--time-scale", "0", "--nack", "110:14:1"});
+    SimUnderTest device(kFlashOverSerial.Bios({"--nack", "110:14:1"}));
     ASSERT_TRUE(device.Ready());
-    ProcedureHarness run(SerialChoice(device.Pty()), files.Path());
+    ProcedureHarness run(device, files.Path());
     ASSERT_EQ(run.Identify(), UPD_SERIAL_BIOS);
 
     const ProcedureHarness::Finished finished = run.Flash();
@@ -247,10 +223,9 @@ TEST(FlashSequence, DspFirmwareWithoutSamplesIsStageTwo) {
                                              {kStage, 4, 0},
                                              {kFinished, 0, ERR_NACK_14}}));
     EXPECT_EQ(run.ProcedureLinesFrom("Start flashing Coder firmware..."),
-              (Lines{"Start flashing Coder firmware...", "Start flashing DSP firmware...",
-                     "Send 'Finish Flash Programming' command...", "Awaiting Reboot...",
-                     "Detecting baud rate...", "Trying baud rate 115200...",
-                     "Trying baud rate 9600...", "Detected baud rate: 9600"}));
+              Concat({{"Start flashing Coder firmware...", "Start flashing DSP firmware...",
+                       "Send 'Finish Flash Programming' command...", "Awaiting Reboot..."},
+                      kFlashOverSerial.afterReboot}));
     for (int region = 0; region < 3; ++region) {
         EXPECT_EQ(run.CountFrameLines("-> ", Erase(region)), 1u) << "erase of region " << region;
     }

@@ -9,10 +9,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "FirmwareFolder.h"
+#include "SimUnderTest.h"
 #include "unit/TempDirectory.h"
 #include "update/CZelkorTools.h"
 #include "update/StringManager.h"
@@ -124,6 +126,22 @@ private:
     std::vector<uint32_t> pauses_;
 };
 
+inline ConnectionChoice TcpChoice(uint16_t port) {
+    ConnectionChoice choice;
+    choice.connectionType = kConnectionTypeTcp;
+    choice.tcpAddress = "127.0.0.1";
+    choice.tcpPort = port;
+    return choice;
+}
+
+inline ConnectionChoice SerialChoice(const std::string& device) {
+    ConnectionChoice choice;
+    choice.connectionType = kConnectionTypeSerial;
+    choice.serialPort = 0;
+    choice.serialDevice = device;
+    return choice;
+}
+
 class ProcedureHarness {
 public:
     struct Finished {
@@ -144,6 +162,11 @@ public:
             procedure->SetFirmwareDirectory(firmwareDir);
         }
     }
+    // Against the simulator, over the line it offers.
+    explicit ProcedureHarness(const SimUnderTest& device, const std::string& firmwareDir = {})
+        : ProcedureHarness(
+              device.Pty().empty() ? TcpChoice(device.Port()) : SerialChoice(device.Pty()),
+              firmwareDir) {}
     ~ProcedureHarness() {
         procedure->WaitForWorker();
         procedure->m_handler.Close(0);
@@ -265,22 +288,6 @@ private:
     size_t flashFrom_ = 0;
 };
 
-inline ConnectionChoice TcpChoice(uint16_t port) {
-    ConnectionChoice choice;
-    choice.connectionType = kConnectionTypeTcp;
-    choice.tcpAddress = "127.0.0.1";
-    choice.tcpPort = port;
-    return choice;
-}
-
-inline ConnectionChoice SerialChoice(const std::string& device) {
-    ConnectionChoice choice;
-    choice.connectionType = kConnectionTypeSerial;
-    choice.serialPort = 0;
-    choice.serialDevice = device;
-    return choice;
-}
-
 // Shorthands for what the flash tests compare: log lines, and posted messages as
 // {message, wParam, lParam}.
 using Lines = std::vector<std::string>;
@@ -290,3 +297,65 @@ constexpr int64_t kStage = WM_UPD_STAGE;
 constexpr int64_t kRange = WM_UPD_PROGRESS_RANGE;
 constexpr int64_t kStep = WM_UPD_PROGRESS_STEP;
 constexpr int64_t kFinished = WM_UPD_FINISHED;
+
+inline Lines Concat(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+// One way to the simulated coder for the flash tests that run over both, and what the
+// procedure says and waits for differently on it.
+struct FlashTransport {
+    const char* name;
+    std::vector<std::string> firmwareArgs;  // the simulator with a coder that runs its firmware
+    std::vector<std::string> biosArgs;      // and with one in its BIOS
+    int64_t inFirmware;                     // the identification outcomes for the two
+    int64_t inBios;
+    Lines firmwareOpened;  // the connection to the coder's firmware
+    Lines biosOpened;      // every connection to its BIOS
+    Lines afterReboot;     // the reconnection after the finish command's "Awaiting Reboot..."
+    uint32_t startReboot;  // the pauses after the start and after the finish command
+    uint32_t finishReboot;
+
+    std::vector<std::string> Firmware(std::initializer_list<std::string> more = {}) const {
+        return Concat({firmwareArgs, more});
+    }
+    std::vector<std::string> Bios(std::initializer_list<std::string> more = {}) const {
+        return Concat({biosArgs, more});
+    }
+};
+inline void PrintTo(const FlashTransport& transport, std::ostream* os) {
+    *os << transport.name;
+}
+
+inline const Lines kTcpOpened{"Use TCP/IP connection", "Connection opened successfully!"};
+
+inline const FlashTransport kFlashOverTcp{
+    "Tcp",
+    {"--tcp", "0", "--main-port", "0", "--time-scale", "0"},
+    {"--tcp", "0", "--state", "bios", "--transfer-mode", "1", "--time-scale", "0"},
+    UPD_TCP_FIRMWARE,
+    UPD_TCP_BIOS,
+    kTcpOpened,
+    kTcpOpened,
+    Concat({kTcpOpened,
+            {"Trying to get firmware version...", "Current firmware version:  2.16",
+             "Firmware version to flash: 2.16 (Coder_V02_16.img)", ""}}),
+    6500,
+    8000};
+
+inline const FlashTransport kFlashOverSerial{
+    "Serial",
+    {"--serial", "--time-scale", "0"},
+    {"--serial", "--state", "bios", "--time-scale", "0"},
+    UPD_SERIAL_FIRMWARE,
+    UPD_SERIAL_BIOS,
+    {"Use Serial connection with 9600 baud", "Connection opened successfully!"},
+    {"Use Serial connection with 115200 baud", "Connection opened successfully!"},
+    {"Detecting baud rate...", "Trying baud rate 115200...", "Trying baud rate 9600...",
+     "Detected baud rate: 9600"},
+    2000,
+    6000};

@@ -13,14 +13,15 @@
 #include <thread>
 
 #include "fleet/FleetRunner.h"
+#include "support/TransportTestSupport.h"
 #include "unit/TempDirectory.h"
 
 namespace {
 
 // Port 1 updates (2.15 to 2.16), 2 fails at block 40, 3 runs 2.16 already, 4 flashes slowly
-// until SIGINT, 5 crashes, 6 needs a confirmation, 7 updates and takes its time to exit (a
-// SIGINT then ends it), 8 is refused and says why on standard error only. Every start and end
-// goes to TRACE.
+// until SIGINT, 5 crashes, 6 needs a confirmation, 7 updates and stays until a coder on port 4
+// has ended (a SIGINT ends it at once), 8 is refused and says why on standard error only. Every
+// start and end goes to TRACE, and so do the moments a Ctrl-C test waits for ("= ...").
 const char* const kChild = R"(#!/bin/sh
 step=$1; conn=$4; log=; prev=
 for a in "$@"; do [ "$prev" = --log ] && log=$a; prev=$a; done
@@ -42,11 +43,13 @@ case $port in
      end "\"result\":0,\"lastBlockResult\":0,\"message\":\"Update operation successfully finished.\",\"newVersion\":\"2.16\"" 0;;
 2) end "\"result\":14,\"lastBlockResult\":17,\"message\":\"Error while flashing the Coder firmware.\"" 14;;
 4) trap 'end "\"result\":130,\"message\":\"Interrupted by the user at block 8000:0A00\"" 130' INT
+   echo "= $conn flashing" >>"$trace"
    i=0; while :; do i=$((i+1)); echo "{\"event\":\"progress\",\"stage\":1,\"percent\":$((i%100))}"; sleep 0.05; done;;
 5) echo "- $conn $step" >>"$trace"; kill -SEGV $$;;
 6) end "\"warnings\":[\"NOT_MAIN_PORT\"],\"message\":\"Confirmation needed\"" 75;;
 7) echo "{\"event\":\"result\",\"result\":0,\"message\":\"Update operation successfully finished.\",\"newVersion\":\"2.16\",\"exitStatus\":0}"
-   echo "= $conn reported" >>"$trace"; exec sleep 2;;
+   echo "= $conn reported" >>"$trace"; trap - INT; i=0
+   until grep -q '^- .*:4 update$' "$trace" || [ $i -ge 400 ]; do sleep 0.05; i=$((i+1)); done;;
 8) printf 'Could not connect to Coder!\n127.0.0.1:8 refused the connection.\nhint: Check the address.\nLog: %s\n' "$log" >&2
    end "\"outcome\":4,\"mayUpdate\":false" 4;;
 esac
@@ -193,21 +196,29 @@ TEST_F(FleetRunnerTest, CtrlCStopsAtABlockBoundaryAndWritesTheSummary) {
     FleetOptions options;
     options.jobs = 3;
     std::thread interrupter([this] {
-        // Once the slow coder flashes and the third has reported, as a user would press Ctrl-C.
-        const auto seen = [](const std::vector<std::string>& trace, const std::string& line) {
-            return std::find(trace.begin(), trace.end(), line) != trace.end();
-        };
-        for (int i = 0; i < 200; ++i) {
-            const auto trace = Trace();
-            if (seen(trace, "+ 127.0.0.1:4 update no") && seen(trace, "= 127.0.0.3:7 reported")) {
-                break;
+        // As a user would press Ctrl-C: once the two slow coders flash and the third has
+        // reported. Until then none of the three ends, so the fourth cannot have started.
+        const std::vector<std::string> awaited{"= 127.0.0.1:4 flashing", "= 127.0.0.2:4 flashing",
+                                               "= 127.0.0.3:7 reported"};
+        const bool ready = WaitUntil(
+            [&] {
+                const auto trace = Trace();
+                return std::all_of(awaited.begin(), awaited.end(), [&](const std::string& line) {
+                    return std::find(trace.begin(), trace.end(), line) != trace.end();
+                });
+            },
+            20000);
+        if (!ready) {
+            std::string trace;
+            for (const std::string& line : Trace()) {
+                trace += line + "\n";
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ADD_FAILURE() << "the coders did not all reach their place within 20 s; trace:\n"
+                          << trace;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        kill(getpid(), SIGINT);
+        kill(getpid(), SIGINT);  // also when they did not: the slow coders end only by it
     });
-    const int status = Run({4, 1, 7, 1}, options);
+    const int status = Run({4, 4, 7, 1}, options);
     interrupter.join();
     EXPECT_EQ(status, 130);
     const auto summary = Summary();
@@ -217,6 +228,8 @@ TEST_F(FleetRunnerTest, CtrlCStopsAtABlockBoundaryAndWritesTheSummary) {
     EXPECT_NE(summary["coders"][0]["message"].get<std::string>().find("8000:0A00"),
               std::string::npos);
     EXPECT_EQ(outcomes[1], "interrupted");  // it ran beside and got the SIGINT too
+    EXPECT_NE(summary["coders"][1]["message"].get<std::string>().find("8000:0A00"),
+              std::string::npos);
     // It had reported its update when Ctrl-C came: done, with its new version.
     EXPECT_EQ(outcomes[2], "succeeded");
     EXPECT_EQ(summary["coders"][2]["versionAfter"], "2.16");

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "support/SleepingThread.h"
 #include "transport/FrameDataListCS.h"
 
 namespace {
@@ -48,9 +49,10 @@ TEST(FrameDataListCS, PushDropsTheOldestBeyondTheBound) {
 
 TEST(FrameDataListCS, WaiterWakesWhenAFrameArrives) {
     FrameDataListCS list;
+    const pid_t waiter = CurrentThreadId();
     const auto before = std::chrono::steady_clock::now();
     std::thread producer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_TRUE(WaitUntilAsleep(waiter)) << "the waiter never slept in its wait";
         list.Push(Frame(7));
     });
     auto frame = list.WaitTakeFirst(5000);

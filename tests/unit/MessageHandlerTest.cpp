@@ -5,6 +5,8 @@
 
 #include "protocol/T1x_UECPMessageHandler.h"
 #include "support/FakeTransport.h"
+#include "support/SleepingThread.h"
+#include "support/TransportTestSupport.h"
 
 namespace {
 
@@ -172,12 +174,13 @@ TEST(MessageHandler, CorruptAnswerIsACrcError) {
 TEST(MessageHandler, AFrameWakesTheWaiterAtOnce) {
     Handler handler;
     OpenWithWait(handler, 5000);
+    const pid_t waiter = CurrentThreadId();
     std::thread device([&] {
-        // Wait until the request is out, then answer as the device would.
-        for (int i = 0; i < 500 && handler.fake->SentFrames().empty(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Answer as the device would, once the request is out and the handler sleeps waiting
+        // for the acknowledgement.
+        EXPECT_TRUE(WaitUntil([&] { return !handler.fake->SentFrames().empty(); }))
+            << "no request within 3 s";
+        EXPECT_TRUE(WaitUntilAsleep(waiter)) << "the handler never slept in its wait";
         handler.fake->Deliver(WireFrame(kAckOk));
     });
     UECPMessage message = Request({0x2D, 0x03, 0x52, 0x53, 0x51, 0x01});
