@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "CliProcess.h"
-#include "support/ChildProcess.h"
+#include "console/ChildProcess.h"
 
 namespace {
 
@@ -38,13 +38,14 @@ TEST_P(CliCompletion, OffersTheCandidates) {
                                          << "COMPREPLY=()\n"
                                          << c.function << "\n"
                                          << "printf '%s\\n' \"${COMPREPLY[*]}\" > \"$2\"\n";
-    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-    const pid_t pid = SpawnChild("/bin/bash", {dir.Path() + "run.sh", c.line, dir.Path() + "out"},
-                                 {}, null, null, null);
-    close(null);
-    int status = -1;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ChildOptions options;
+    options.program = "/bin/bash";
+    options.arguments = {dir.Path() + "run.sh", c.line, dir.Path() + "out"};
+    options.input = options.output = options.error = ChildStream::Null();
+    ChildProcess bash(options);
+    const std::optional<ChildExit> exit = bash.Wait(std::chrono::seconds(60));
+    ASSERT_TRUE(exit) << "bash did not end within 60 s";
+    EXPECT_EQ(exit->ShellStatus(), 0);
     const std::vector<std::string> out = ReadLines(dir.Path() + "out");
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0], c.expected);
