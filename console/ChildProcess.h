@@ -17,6 +17,7 @@ struct ChildExit {
 
     // As a shell reports it: the code, or 128 + the signal's number.
     int ShellStatus() const { return exited ? code : 128 + signal; }
+    bool operator==(const ChildExit&) const = default;
 };
 
 // The system's name of a signal that ended a child ("Segmentation fault").

@@ -286,7 +286,7 @@ std::optional<ChildExit> ChildProcess::Wait(std::chrono::milliseconds bound) {
             CloseIfOpen(s.exitFd);
             return s.exit;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return std::nullopt;

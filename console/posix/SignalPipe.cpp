@@ -96,7 +96,7 @@ int SignalPipe::Wait(std::optional<std::chrono::milliseconds> bound) {
     for (;;) {
         int timeout = -1;
         if (bound) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() < 0) {
                 return 0;

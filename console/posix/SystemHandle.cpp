@@ -13,7 +13,7 @@ std::vector<bool> WaitReadable(const std::vector<SystemHandle>& handles,
     }
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         const int timeout = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
         if (poll(fds.data(), fds.size(), timeout) >= 0 || errno != EINTR) {
