@@ -5,7 +5,8 @@
 #include <vector>
 
 // A stream or waitable object of the operating system as the portable code holds it: a file
-// descriptor on POSIX, a HANDLE on Windows. -1 is neither a descriptor nor a valid HANDLE.
+// descriptor on POSIX, a HANDLE on Windows (where a pipe is waited on through the event of its
+// pending overlapped read). -1 is neither a descriptor nor a valid HANDLE.
 struct SystemHandle {
     std::intptr_t native = -1;
 

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "console/EventNames.h"
+#include "update/UpdateCodes.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ void ApplyIdentification(const json& e, CoderProgress& p) {
     p.identified = p.identified || e.contains("outcome") || e.contains("currentVersion");
     p.identification = Number(e, "outcome", p.identification);
     p.mayUpdate = Flag(e, "mayUpdate", p.mayUpdate);
-    // The outcome says it too (serial 3, TCP/IP 21), for a child that does not name it.
-    const bool biosOutcome = p.identification == 3 || p.identification == 21;
+    // The outcome says it too, for a child that does not name it.
+    const bool biosOutcome =
+        p.identification == UPD_SERIAL_BIOS || p.identification == UPD_TCP_BIOS;
     p.biosRunning = Flag(e, "biosRunning", e.contains("outcome") ? biosOutcome : p.biosRunning);
     // A result event repeats what it knows; fields it leaves out keep their value.
     for (auto [key, field] :

@@ -318,10 +318,10 @@ int FleetRunner::Run() {
 
     for (;;) {
         while (const auto next = scheduler_.Next()) {
-            if (std::string error; !Spawn(*next, identifyFirst, error)) {
+            if (std::string why; !Spawn(*next, identifyFirst, why)) {
                 FleetCoderState& state = coders_[*next];
                 state.outcome = CoderOutcome::Failed;
-                state.reason = "cannot start tarvelin-cli: " + error;
+                state.reason = "cannot start tarvelin-cli: " + why;
                 scheduler_.Finished(*next, CoderOutcome::Failed);
             }
         }

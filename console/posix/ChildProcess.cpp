@@ -71,14 +71,14 @@ bool OpenStream(const ChildStream& stream, bool input, StreamEnds& ends, std::st
                 error = "a pipe to the child's input is not offered";
                 return false;
             }
-            int ends2[2];
-            if (pipe2(ends2, O_CLOEXEC) != 0) {
+            int fds[2];
+            if (pipe2(fds, O_CLOEXEC) != 0) {
                 error = Reason("pipe");
                 return false;
             }
-            fcntl(ends2[0], F_SETFL, fcntl(ends2[0], F_GETFL) | O_NONBLOCK);
-            ends.parentEnd = ends2[0];
-            ends.childEnd = ends2[1];
+            fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+            ends.parentEnd = fds[0];
+            ends.childEnd = fds[1];
             ends.opened = true;
             return true;
         }
