@@ -2,26 +2,21 @@
 // three files at -j 32, and one coder updated by itself, in the same run. Prints both wall
 // times, their ratio, the peak memory of the fleet process and of its children, and checks
 // every coder's flash against the files. Not a test: figures for a person to read.
-#include <dirent.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "sim/Sha256.h"
+#include "console/ChildProcess.h"
+#include "support/FirmwareImages.h"
 
 namespace {
 
@@ -36,52 +31,20 @@ struct Settings {
     double target = 1.25;
 };
 
-pid_t Spawn(const std::vector<std::string>& args, int out, int err) {
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv;
-    for (std::string& a : copy) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) {
-            _exit(127);
-        }
-        const int in = open("/dev/null", O_RDONLY);
-        dup2(in, 0);
-        if (out >= 0) {
-            dup2(out, 1);
-        }
-        if (err >= 0) {
-            dup2(err, 2);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-std::vector<uint8_t> Image(size_t size, uint32_t seed) {
-    std::vector<uint8_t> bytes(size);
-    uint32_t state = seed;
-    for (uint8_t& b : bytes) {
-        state = state * 1664525u + 1013904223u;
-        b = static_cast<uint8_t>(state >> 24);
-    }
-    return bytes;
+// `args[0]` with the others, its standard input /dev/null, its output and error as given.
+ChildProcess Spawn(const std::vector<std::string>& args, ChildStream output, ChildStream error) {
+    ChildOptions options;
+    options.program = args[0];
+    options.arguments.assign(args.begin() + 1, args.end());
+    options.input = ChildStream::Null();
+    options.output = std::move(output);
+    options.error = std::move(error);
+    return ChildProcess(options);
 }
 
 void Write(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
-
-std::string DumpLine(int region, const char* start, const std::vector<uint8_t>& bytes) {
-    return "region " + std::to_string(region) + " start " + start + " length " +
-           std::to_string(bytes.size()) + " sha256 " + Sha256::Hex(bytes.data(), bytes.size());
 }
 
 std::string ReadAll(const std::string& path) {
@@ -92,7 +55,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 // The peak resident set (VmHWM) of a live process in KiB; 0 when it is gone.
-long PeakKib(pid_t pid) {
+long PeakKib(ChildProcess::Id pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("VmHWM:", 0) == 0) {
@@ -102,11 +65,11 @@ long PeakKib(pid_t pid) {
     return 0;
 }
 
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-    std::vector<pid_t> children;
+std::vector<ChildProcess::Id> ChildrenOf(ChildProcess::Id parent) {
+    std::vector<ChildProcess::Id> children;
     std::ifstream in("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
                      "/children");
-    for (pid_t pid; in >> pid;) {
+    for (ChildProcess::Id pid; in >> pid;) {
         children.push_back(pid);
     }
     return children;
@@ -122,21 +85,21 @@ struct RunFigures {
 // Runs the command to its end, sampling its and its children's peak memory every 20 ms.
 RunFigures Measure(const std::vector<std::string>& args, const std::string& outPath) {
     RunFigures figures;
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const auto begin = Clock::now();
-    const pid_t pid = Spawn(args, out, out);
-    close(out);
+    ChildProcess run = Spawn(args, ChildStream::File(outPath), ChildStream::File(outPath));
+    if (!run.Started()) {
+        std::fprintf(stderr, "tarvelin-bench-fleet: %s\n", run.StartError().c_str());
+        return figures;
+    }
     for (;;) {
-        int status = 0;
-        figures.parentKib = std::max(figures.parentKib, PeakKib(pid));
-        for (pid_t child : ChildrenOf(pid)) {
+        figures.parentKib = std::max(figures.parentKib, PeakKib(run.ProcessId()));
+        for (ChildProcess::Id child : ChildrenOf(run.ProcessId())) {
             figures.childKib = std::max(figures.childKib, PeakKib(child));
         }
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            figures.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (const std::optional<ChildExit> exit = run.Wait(std::chrono::milliseconds(20))) {
+            figures.status = exit->ShellStatus();
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     figures.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     return figures;
@@ -170,55 +133,35 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = pattern + "/";
-    const std::vector<uint8_t> coder = [&] {
-        std::vector<uint8_t> image = Image(settings.coderBytes, 0x1234);
-        const std::string marker = "TVERV2.16";
-        std::copy(marker.begin(), marker.end(), image.begin() + 64);
-        return image;
-    }();
-    const std::vector<uint8_t> samples = Image(settings.samplesBytes, 0x5678);
-    const std::vector<uint8_t> dsp = Image(settings.dspBytes, 0x9ABC);
+    const std::vector<uint8_t> coder = GeneratedCoderImage(settings.coderBytes, "2.16");
+    const std::vector<uint8_t> samples = GeneratedImage(settings.samplesBytes, kSamplesImageSeed);
+    const std::vector<uint8_t> dsp = GeneratedImage(settings.dspBytes, kDspImageSeed);
     fs::create_directory(dir + "fw");
     Write(dir + "fw/Coder_V02_16.img", coder);
     Write(dir + "fw/Dsp_V01_00.smp", samples);
     Write(dir + "fw/Dsp_V01_00.dsp", dsp);
-    const std::string expected = DumpLine(0, "0x80000", coder) + "\n" +
-                                 DumpLine(1, "0xCDF00", samples) + "\n" +
-                                 DumpLine(2, "0xD8000", dsp) + "\n";
+    const std::string expected = ExpectedDumpLine(0, "0x80000", coder) + "\n" +
+                                 ExpectedDumpLine(1, "0xCDF00", samples) + "\n" +
+                                 ExpectedDumpLine(2, "0xD8000", dsp) + "\n";
 
     // One simulator process: coders 1 to N for the fleet, coder N+1 alone.
     const int total = settings.coders + 1;
-    int simOut[2];
-    if (pipe(simOut) != 0) {
-        return 2;
-    }
     char scale[32];
     std::snprintf(scale, sizeof scale, "%g", settings.timeScale);
-    const pid_t sim = Spawn({TARVELIN_SIM_PATH, "--tcp", "0", "--coders", std::to_string(total),
-                             "--time-scale", scale, "--dump", dir + "dump.txt"},
-                            simOut[1], -1);
-    close(simOut[1]);
+    ChildProcess sim = Spawn({TARVELIN_SIM_PATH, "--tcp", "0", "--coders", std::to_string(total),
+                              "--time-scale", scale, "--dump", dir + "dump.txt"},
+                             ChildStream::Pipe(), ChildStream::Inherit());
     std::vector<std::string> targets;
-    {
-        std::string text;
-        char c;
-        while (read(simOut[0], &c, 1) == 1) {
-            if (c != '\n') {
-                text += c;
-                continue;
-            }
-            if (text == "ready") {
-                break;
-            }
-            if (text.rfind("tcp ", 0) == 0) {
-                targets.push_back(text.substr(4));
-            }
-            text.clear();
+    std::string announced;
+    sim.ReadOutputUntil(announced, "ready\n", std::chrono::seconds(30));
+    std::istringstream lines(announced);
+    for (std::string line; std::getline(lines, line) && line != "ready";) {
+        if (line.rfind("tcp ", 0) == 0) {
+            targets.push_back(line.substr(4));
         }
     }
     if (static_cast<int>(targets.size()) != total) {
         std::fprintf(stderr, "tarvelin-bench-fleet: the simulator did not start\n");
-        kill(sim, SIGKILL);
         return 2;
     }
 
@@ -248,9 +191,8 @@ int main(int argc, char** argv) {
     std::printf("fleet of %d:      %7.2f s (exit %d)\n", settings.coders, fleet.seconds,
                 fleet.status);
 
-    kill(sim, SIGTERM);
-    int simStatus = 0;
-    waitpid(sim, &simStatus, 0);
+    sim.Signal(SIGTERM);
+    sim.Wait(std::chrono::seconds(30));
     int matching = 0;
     for (int k = 1; k <= total; ++k) {
         if (ReadAll(dir + "dump.txt." + std::to_string(k)) == expected) {

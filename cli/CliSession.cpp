@@ -219,12 +219,12 @@ void CliSession::Problem(const std::string& text) {
 
 void CliSession::Status(const std::string& text) {
     Info(text);
-    events_.Emit("status", {{"text", text}});
+    events_.Emit(kEventStatus, {{"text", text}});
 }
 
 void CliSession::Warning(const char* name, int64_t code, const std::string& text) {
     warnings_.push_back(name);
-    events_.Emit("warning", {{"code", code}, {"name", name}, {"text", text}});
+    events_.Emit(kEventWarning, {{"code", code}, {"name", name}, {"text", text}});
 }
 
 void CliSession::EchoFrame(const std::string& line) {
@@ -237,7 +237,7 @@ void CliSession::EchoFrame(const std::string& line) {
 
 bool CliSession::Confirm(const std::string& question, const std::string& prompt) {
     const auto answered = [&](bool yes) {
-        events_.Emit("question", {{"text", question}, {"answer", yes ? "yes" : "no"}});
+        events_.Emit(kEventQuestion, {{"text", question}, {"answer", yes ? "yes" : "no"}});
         if (!yes) {
             confirmationRefused_ = true;
         }
@@ -325,7 +325,7 @@ void CliSession::NoteLatencyTimer() {
 void CliSession::ShowWait(int64_t kind, int64_t maxMs) {
     if (kind == WAIT_NONE) {
         waits_->End();
-        events_.Emit("wait", {{"kind", 0}});
+        events_.Emit(kEventWait, {{"kind", 0}});
         return;
     }
     const int64_t seconds = (maxMs + 999) / 1000;
@@ -341,7 +341,7 @@ void CliSession::ShowWait(int64_t kind, int64_t maxMs) {
             return WaitText(kind, language, left, region);
         });
     }
-    events_.Emit("wait", {{"kind", kind}, {"text", text}, {"maxMs", maxMs}});
+    events_.Emit(kEventWait, {{"kind", kind}, {"text", text}, {"maxMs", maxMs}});
 }
 
 int CliSession::TerminalWidth() const {
@@ -505,7 +505,7 @@ bool CliSession::OpenLog(int& status) {
         } else {
             Info(where);
         }
-        events_.Emit("log", {{"path", p.LogPath()}});
+        events_.Emit(kEventLog, {{"path", p.LogPath()}});
         json_.Add("logPath", p.LogPath());
         const LogRotation& rotation = p.LogRotationProblem();
         if (rotation.Failed()) {
@@ -530,7 +530,7 @@ bool CliSession::OpenLog(int& status) {
     }
     std::fprintf(stderr, "%s\n", CliTextFormat(CliText::NoLog, language_).c_str());
     std::fflush(stderr);
-    events_.Emit("log", {{"path", nullptr}});
+    events_.Emit(kEventLog, {{"path", nullptr}});
     json_.AddNull("logPath");
     return true;
 }
@@ -637,13 +637,13 @@ int CliSession::Identify() {
     if (!verdict_.mayGoOn) {
         ExplainAnswers();
     }
-    events_.Emit("identified", {{"outcome", outcome_},
-                                {"currentVersion", FirmwareVersion(p)},
-                                {"biosVersion", p.m_biosVersion},
-                                {"biosRunning", p.m_biosRunning},
-                                {"versionToFlash", p.m_versionToFlash},
-                                {"mayUpdate", verdict_.mayGoOn},
-                                {"warnings", warnings_}});
+    events_.Emit(kEventIdentified, {{"outcome", outcome_},
+                                    {"currentVersion", FirmwareVersion(p)},
+                                    {"biosVersion", p.m_biosVersion},
+                                    {"biosRunning", p.m_biosRunning},
+                                    {"versionToFlash", p.m_versionToFlash},
+                                    {"mayUpdate", verdict_.mayGoOn},
+                                    {"warnings", warnings_}});
     if (interruptRequested_) {
         return interrupts_->ExitStatus();
     }
@@ -729,7 +729,7 @@ int CliSession::Flash() {
     if (p.m_biosRunning) {
         // "Transferring data..." before the BIOS is even connected, and again before the
         // erase: on the screen only where it is true.
-        events_.Emit("status", {{"text", LoadText(212, language_)}});
+        events_.Emit(kEventStatus, {{"text", LoadText(212, language_)}});
     } else {
         Status(LoadText(211, language_));
     }
@@ -748,7 +748,7 @@ int CliSession::Flash() {
                 if (event.wParam >= 1 && event.wParam <= 3) {
                     stage = static_cast<int>(event.wParam);
                     Info(StageLabel(stage));
-                    events_.Emit("stage", {{"stage", stage}, {"label", StageLabel(stage)}});
+                    events_.Emit(kEventStage, {{"stage", stage}, {"label", StageLabel(stage)}});
                 }
                 break;
             case WM_UPD_PROGRESS_RANGE:
@@ -765,7 +765,7 @@ int CliSession::Flash() {
                               now - lastProgressEvent >= kProgressEventInterval))) {
                     lastProgressEvent = now;
                     lastPercent = progress_->Percent();
-                    events_.Emit("progress",
+                    events_.Emit(kEventProgress,
                                  {{"stage", stage},
                                   {"blocksDone", progress_->Done()},
                                   {"blocksTotal", progress_->Total()},
@@ -903,7 +903,7 @@ int CliSession::Finish(int status) {
         std::fflush(stdout);
     }
     if (events_.Enabled()) {
-        events_.Emit("result", json_.Object());
+        events_.Emit(kEventResult, json_.Object());
     }
     return status;
 }

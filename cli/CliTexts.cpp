@@ -1,5 +1,7 @@
 #include "cli/CliTexts.h"
 
+#include "console/StderrLabels.h"
+
 namespace {
 
 struct Texts {
@@ -12,7 +14,7 @@ constexpr Texts kTexts[] = {
     {CliText::RestartWithUpdate,
      "Run \"tarvelin-cli update\" again to restart the update operation.",
      "Der Update-Vorgang kann mit \"tarvelin-cli update\" neu gestartet werden."},
-    {CliText::LogAt, "Log: %s", "Protokoll: %s"},
+    {CliText::LogAt, kLogLineLabel.english, kLogLineLabel.german},
     {CliText::NoLog,
      "tarvelin-cli: no log: neither the firmware folder nor $XDG_STATE_HOME/Orvane can be "
      "written; the run goes on without a log (use --log FILE to name one).",
@@ -69,7 +71,7 @@ constexpr Texts kTexts[] = {
      "Das Update trotz der obigen Warnung fortsetzen?"},
     {CliText::AlreadyRunsVersion, "The Coder already runs the version to flash (%s).",
      "Auf dem Coder läuft bereits die zu flashende Version (%s)."},
-    {CliText::HintLabel, "hint: ", "Tipp: "},
+    {CliText::HintLabel, kHintLabel.english, kHintLabel.german},
     {CliText::PutFirmwareFiles,
      "put the firmware files (*.img, *.smp, *.dsp) into %s, or name them with --firmware-dir DIR "
      "or --coder FILE",

@@ -4,17 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "console/ExitStatus.h"
 #include "update/ConnectionChoice.h"
 #include "update/ProcedureTexts.h"
-
-// Exit statuses of the command line beyond the procedure's own codes (sysexits.h where one
-// fits, 130 as a shell reports SIGINT).
-constexpr int kExitUsage = 64;
-constexpr int kExitNoFirmware = 66;
-constexpr int kExitUnavailable = 69;
-constexpr int kExitCannotCreate = 73;
-constexpr int kExitConfirmationNeeded = 75;
-constexpr int kExitInterrupted = 130;
 
 struct CliOptions {
     enum class Command { Identify, Update, ListPorts, Help, Version };
@@ -42,11 +34,6 @@ struct ParsedCommandLine {
 
 // Never throws: every refusal is a ParsedCommandLine with ok false.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
-
-// "7", "COM7" (any case) or a device path.
-bool ParseSerialPort(const std::string& text, ConnectionChoice& choice, std::string& error);
-// "HOST:PORT" with an IPv4 address or a host name and a port from 1 to 65535.
-bool ParseTcpTarget(const std::string& text, ConnectionChoice& choice, std::string& error);
 
 // The project version, as CMake knows it.
 std::string ProgramVersion();

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "console/EventNames.h"
+
 // --events: one JSON object per line on standard output, each flushed at once so a reader
 // sees the run as it goes. The line layout is read by scripts and other front ends: keep it.
 class EventStream {
@@ -10,7 +12,8 @@ public:
     EventStream(std::FILE* out, bool enabled) : out_(out), enabled_(enabled) {}
 
     bool Enabled() const { return enabled_; }
-    // `event` is the value of the "event" key; the other members follow it.
+    // `event` is the value of the "event" key (one of console/EventNames.h); the other members
+    // follow it.
     void Emit(const char* event, nlohmann::ordered_json members = nlohmann::ordered_json::object());
 
 private:

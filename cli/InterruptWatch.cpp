@@ -1,74 +1,33 @@
 #include "cli/InterruptWatch.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
+
+#include "console/ExitStatus.h"
 
 namespace {
 
-constexpr unsigned char kQuitByte = 0;  // no signal has the number 0
 constexpr auto kSecondSignalWindow = std::chrono::seconds(2);
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-int g_pipe[2] = {-1, -1};
-struct sigaction g_previous[sizeof kSignals / sizeof kSignals[0]];
 std::mutex g_wordsMutex;
-
-void OnSignal(int number) {
-    const int saved = errno;
-    const auto byte = static_cast<unsigned char>(number);
-    [[maybe_unused]] const ssize_t written = write(g_pipe[1], &byte, 1);
-    errno = saved;
-}
-
-void Install() {
-    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
-        sigaction(kSignals[i], nullptr, &g_previous[i]);
-        // Started under nohup, or in the background by a shell without job control: the
-        // signal was meant not to reach us, and stays ignored.
-        if (g_previous[i].sa_handler == SIG_IGN) {
-            continue;
-        }
-        struct sigaction action {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(kSignals[i], &action, nullptr);
-    }
-}
-
-void Restore() {
-    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
-        sigaction(kSignals[i], &g_previous[i], nullptr);
-    }
-}
 
 }  // namespace
 
 InterruptWatch::InterruptWatch(std::function<void(int)> onStop, std::function<void(int)> onEndNow)
     : onStop_(std::move(onStop)), onEndNow_(std::move(onEndNow)) {
-    if (pipe2(g_pipe, O_CLOEXEC) != 0) {
-        g_pipe[0] = g_pipe[1] = -1;
+    if (!signals_.Valid()) {
         return;  // without a pipe the signals keep their default: the process ends at once
     }
     watcher_ = std::thread(&InterruptWatch::Watch, this);
-    Install();
 }
 
 InterruptWatch::~InterruptWatch() {
     if (!watcher_.joinable()) {
         return;
     }
-    Restore();
-    const unsigned char byte = kQuitByte;
-    [[maybe_unused]] const ssize_t written = write(g_pipe[1], &byte, 1);
+    signals_.Stop();
     watcher_.join();
-    close(g_pipe[0]);
-    close(g_pipe[1]);
-    g_pipe[0] = g_pipe[1] = -1;
 }
 
 void InterruptWatch::SetTalkingToCoder(bool talking) {
@@ -82,30 +41,16 @@ void InterruptWatch::SetLastWords(std::string text) {
 }
 
 std::string InterruptWatch::SignalName(int signal) {
-    switch (signal) {
-        case SIGINT:
-            return "SIGINT";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        default:
-            return "signal " + std::to_string(signal);
-    }
+    return SignalPipe::Name(signal);
 }
 
 void InterruptWatch::Watch() {
     std::chrono::steady_clock::time_point first;
     for (;;) {
-        unsigned char byte = kQuitByte;
-        const ssize_t got = read(g_pipe[0], &byte, 1);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0 || byte == kQuitByte) {
+        const int number = signals_.Wait();
+        if (number == 0) {
             return;
         }
-        const int number = byte;
         const auto now = std::chrono::steady_clock::now();
         if (Interrupted() && now - first <= kSecondSignalWindow) {
             {
@@ -113,7 +58,7 @@ void InterruptWatch::Watch() {
                 [[maybe_unused]] const ssize_t written =
                     write(STDERR_FILENO, lastWords_.data(), lastWords_.size());
             }
-            _exit(128 + number);
+            _exit(ExitStatusOfSignal(number));
         }
         // A later signal, past the window, asks again; it opens a new window.
         first = now;
@@ -127,6 +72,6 @@ void InterruptWatch::Watch() {
         }
         // Held to the end: the main thread cannot start talking to the coder meanwhile.
         onEndNow_(number);
-        _exit(128 + number);
+        _exit(ExitStatusOfSignal(number));
     }
 }

@@ -6,8 +6,10 @@
 #include <string>
 #include <thread>
 
-// SIGINT, SIGTERM and SIGHUP for the command line. The handler only writes the signal's number
-// into a pipe; a watcher thread reads it. While something may be on its way to the coder
+#include "console/SignalPipe.h"
+
+// SIGINT, SIGTERM and SIGHUP for the command line, as a SignalPipe delivers them to a watcher
+// thread. While something may be on its way to the coder
 // (SetTalkingToCoder), the first signal calls `onStop`, which wakes the main loop, where the
 // procedure is asked to stop at a safe point. Otherwise nothing needs to complete, and the
 // main thread may be blocked where no loop sees a request (opening a FIFO): the watcher calls
@@ -39,6 +41,7 @@ public:
 private:
     void Watch();
 
+    SignalPipe signals_;
     std::function<void(int)> onStop_;
     std::function<void(int)> onEndNow_;
     std::atomic<int> signal_{0};

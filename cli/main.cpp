@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         // A script reading --events still gets its last line.
         if (std::find(arguments.begin(), arguments.end(), "--events") != arguments.end()) {
             EventStream(stdout, true)
-                .Emit("result", {{"exitStatus", kExitUsage}, {"message", parsed.error}});
+                .Emit(kEventResult, {{"exitStatus", kExitUsage}, {"message", parsed.error}});
         }
         return kExitUsage;
     }

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/CliTexts.h"
+#include "console/StderrLabels.h"
 
 namespace {
 
@@ -15,12 +15,15 @@ bool StartsWith(const std::string& text, const std::string& start) {
 }
 
 bool SaysWhy(const std::string& line) {
-    if (line.find_first_not_of(" \t\r") == std::string::npos || StartsWith(line, "hint:")) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos) {
         return false;
     }
     for (const Language language : {Language::English, Language::German}) {
-        const std::string logAt = CliTextFormat(CliText::LogAt, language);
-        if (StartsWith(line, logAt.substr(0, logAt.find("%s")))) {
+        const std::string logAt = kLogLineLabel.In(language);
+        const std::string hint = kHintLabel.In(language);
+        // The hint's label without its blank: a child may end it with the line.
+        if (StartsWith(line, logAt.substr(0, logAt.find("%s"))) ||
+            StartsWith(line, hint.substr(0, hint.find_last_not_of(' ') + 1))) {
             return false;
         }
     }

@@ -2,6 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "console/EventNames.h"
+#include "update/UpdateCodes.h"
+
 namespace {
 
 using nlohmann::json;
@@ -25,8 +28,9 @@ void ApplyIdentification(const json& e, CoderProgress& p) {
     p.identified = p.identified || e.contains("outcome") || e.contains("currentVersion");
     p.identification = Number(e, "outcome", p.identification);
     p.mayUpdate = Flag(e, "mayUpdate", p.mayUpdate);
-    // The outcome says it too (serial 3, TCP/IP 21), for a child that does not name it.
-    const bool biosOutcome = p.identification == 3 || p.identification == 21;
+    // The outcome says it too, for a child that does not name it.
+    const bool biosOutcome =
+        p.identification == UPD_SERIAL_BIOS || p.identification == UPD_TCP_BIOS;
     p.biosRunning = Flag(e, "biosRunning", e.contains("outcome") ? biosOutcome : p.biosRunning);
     // A result event repeats what it knows; fields it leaves out keep their value.
     for (auto [key, field] :
@@ -65,33 +69,33 @@ bool ApplyEventLine(const std::string& line, CoderProgress& p) {
         return false;
     }
     const std::string kind = e["event"].get<std::string>();
-    if (kind == "log") {
+    if (kind == kEventLog) {
         p.logReported = true;
         p.logPath = Text(e, "path");
-    } else if (kind == "status") {
+    } else if (kind == kEventStatus) {
         SetPhase(p, Text(e, "text"));
-    } else if (kind == "identified") {
+    } else if (kind == kEventIdentified) {
         ApplyIdentification(e, p);
-    } else if (kind == "warning") {
+    } else if (kind == kEventWarning) {
         const std::string text = Text(e, "text");
         if (!text.empty()) {
             SetPhase(p, text);
         }
-    } else if (kind == "question") {
+    } else if (kind == kEventQuestion) {
         p.question = Text(e, "text") + " " + Text(e, "answer");
         p.refused = Text(e, "answer") == "no";
-    } else if (kind == "stage") {
+    } else if (kind == kEventStage) {
         p.stage = Number(e, "stage", p.stage);
         SetPhase(p, Text(e, "label"));
         p.percent = 0;
-    } else if (kind == "progress") {
+    } else if (kind == kEventProgress) {
         p.stage = Number(e, "stage", p.stage);
         p.percent = Number(e, "percent", p.percent);
-    } else if (kind == "wait") {
+    } else if (kind == kEventWait) {
         if (Number(e, "kind", 0) != 0) {
             SetPhase(p, Text(e, "text"));
         }
-    } else if (kind == "result") {
+    } else if (kind == kEventResult) {
         p.haveResult = true;
         p.exitStatus = Number(e, "exitStatus", -1);
         p.result = Number(e, "result", -1);

@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "cli/CommandLine.h"
+#include "console/ConnectionArguments.h"
 #include "transport/SerialPorts.h"
 
 namespace {

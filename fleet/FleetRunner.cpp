@@ -1,19 +1,15 @@
 #include "fleet/FleetRunner.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 
+#include "console/ExitStatus.h"
+#include "console/SignalPipe.h"
 #include "fleet/ChildStderr.h"
 #include "fleet/FleetSummary.h"
 
@@ -22,29 +18,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using SystemClock = std::chrono::system_clock;
 
-constexpr int kExitUsage = 64;
-constexpr int kExitInterrupted = 130;
-constexpr int kExitConfirmationNeeded = 75;
-// Identification outcomes that stop an update by the checks, not by a failed connection.
-constexpr int kNetPcTooOld = 19;
-constexpr int kBiosTooOld = 23;
 // A second Ctrl-C this soon after the first ends the children at once, as in a single update.
 constexpr auto kSecondInterrupt = std::chrono::seconds(2);
-
-int g_signalPipe = -1;
-
-// A child that a signal stopped: 130 for SIGINT (what the fleet sends), 143 and 129 for a
-// SIGTERM or SIGHUP that reached it from elsewhere.
-bool IsInterruptedStatus(int status) {
-    return status == kExitInterrupted || status == 128 + SIGTERM || status == 128 + SIGHUP;
-}
-
-void OnSignal(int) {
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] ssize_t n = write(g_signalPipe, &byte, 1);
-    errno = saved;
-}
 
 std::string LocalStamp() {
     const std::time_t now = std::time(nullptr);
@@ -88,17 +63,19 @@ bool FleetRunner::IsCurrent(const CoderProgress& p) {
 }
 
 CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bool identifyOnly,
-                                   int waitStatus, std::string& reason) {
+                                   const ChildExit& childExit, std::string& reason) {
     // The result is the child's last line: what came after it (a signal while it exits) does
     // not undo what it reported.
-    if (WIFSIGNALED(waitStatus) && !p.haveResult) {
-        reason = std::string("tarvelin-cli ended by signal ") + strsignal(WTERMSIG(waitStatus));
+    if (!childExit.exited && !p.haveResult) {
+        reason = "tarvelin-cli ended by signal " + DescribeSignal(childExit.signal);
         return CoderOutcome::Failed;
     }
-    const int status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    // A child that a signal stopped exits 130 for the SIGINT the fleet sends, 143 or 129 for a
+    // SIGTERM or SIGHUP that reached it from elsewhere.
+    const int status = childExit.exited ? childExit.code : -1;
     if (!p.haveResult) {
         reason = "tarvelin-cli ended without a result (exit status " + std::to_string(status) + ")";
-        return IsInterruptedStatus(status) ? CoderOutcome::Interrupted : CoderOutcome::Failed;
+        return IsStopExitStatus(status) ? CoderOutcome::Interrupted : CoderOutcome::Failed;
     }
     reason = p.message.empty() ? p.phase : p.message;
     const int exit = p.exitStatus >= 0 ? p.exitStatus : status;
@@ -123,7 +100,7 @@ CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bo
         }
         return CoderOutcome::Succeeded;
     }
-    if (IsInterruptedStatus(exit)) {
+    if (IsStopExitStatus(exit)) {
         return CoderOutcome::Interrupted;
     }
     if (exit == kExitConfirmationNeeded) {
@@ -135,7 +112,8 @@ CoderOutcome FleetRunner::Classify(const CoderProgress& p, bool identifyStep, bo
                  "; nothing was changed";
         return CoderOutcome::NeedsConfirmation;
     }
-    if (exit == kNetPcTooOld || exit == kBiosTooOld) {
+    // Stopped by the checks of the identification, not by a failed connection.
+    if (exit == UPD_NETPC_TOO_OLD || exit == UPD_BIOS_TOO_OLD) {
         return CoderOutcome::Blocked;
     }
     return CoderOutcome::Failed;
@@ -180,64 +158,29 @@ bool FleetRunner::MakeLogDirectory(std::string& error) {
     return true;
 }
 
-bool FleetRunner::Spawn(size_t coder, bool identify) {
+bool FleetRunner::Spawn(size_t coder, bool identify, std::string& error) {
     FleetCoderState& state = coders_[coder];
     const bool identifyFirst = identify && !options_.identifyOnly;
     const std::string log = PathFor(coder, identifyFirst ? ".identify.log" : ".log");
-    std::vector<std::string> args =
+    ChildOptions start;
+    start.program = program_;
+    start.arguments =
         FleetChildArguments(options_, identify, state.entry.serial, state.entry.connection, log);
-    args.insert(args.begin(), program_);
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) {
+    start.input = ChildStream::Null();
+    start.output = ChildStream::Pipe();
+    start.error = ChildStream::File(PathFor(coder, ".stderr"));
+    // Its own process group: a Ctrl-C on the terminal reaches the fleet alone, which passes it
+    // on once.
+    start.ownProcessGroup = true;
+    start.whenParentEnds = ChildOptions::WhenParentEnds::Terminate;
+    ChildProcess process(start);
+    if (!process.Started()) {
+        error = process.StartError();
         return false;
     }
-    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int err =
-        open(PathFor(coder, ".stderr").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Async-signal-safe calls only until exec. Its own process group: a Ctrl-C on the
-        // terminal reaches the fleet alone, which passes it on once.
-        setpgid(0, 0);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) {
-            _exit(127);
-        }
-        signal(SIGINT, SIG_DFL);
-        signal(SIGTERM, SIG_DFL);
-        signal(SIGPIPE, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (in < 0 || dup2(in, 0) < 0 || dup2(out[1], 1) < 0 || (err >= 0 && dup2(err, 2) < 0)) {
-            _exit(127);
-        }
-        execv(program_.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    if (in >= 0) {
-        close(in);
-    }
-    if (err >= 0) {
-        close(err);
-    }
-    if (pid < 0) {
-        close(out[0]);
-        return false;
-    }
-    fcntl(out[0], F_SETFL, fcntl(out[0], F_GETFL) | O_NONBLOCK);
     Child child;
     child.coder = coder;
-    child.pid = pid;
-    child.out = out[0];
+    child.process = std::move(process);
     child.identify = identify;
     if (!identify) {
         // The update starts from what the identification found.
@@ -260,17 +203,8 @@ bool FleetRunner::Spawn(size_t coder, bool identify) {
 }
 
 void FleetRunner::ReadChild(Child& child) {
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(child.out, buffer, sizeof buffer);
-        if (n > 0) {
-            child.pending.append(buffer, static_cast<size_t>(n));
-            continue;
-        }
-        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            child.eof = true;
-        }
-        break;
+    if (child.process.ReadOutput(child.pending) == ChildRead::Closed) {
+        child.eof = true;
     }
     size_t start = 0;
     for (size_t end; (end = child.pending.find('\n', start)) != std::string::npos;
@@ -289,14 +223,12 @@ std::string FleetRunner::LastStderrLine(size_t coder) const {
     return LastReasonLineOf(PathFor(coder, ".stderr"));
 }
 
-void FleetRunner::EndChild(Child& child, int waitStatus) {
-    close(child.out);
-    child.out = -1;
+void FleetRunner::EndChild(Child& child, const ChildExit& exit) {
     FleetCoderState& state = coders_[child.coder];
     state.progress = child.progress;
     std::string reason;
     CoderOutcome outcome =
-        Classify(child.progress, child.identify, options_.identifyOnly, waitStatus, reason);
+        Classify(child.progress, child.identify, options_.identifyOnly, exit, reason);
     if (!child.progress.haveResult) {
         const std::string last = LastStderrLine(child.coder);
         if (!last.empty()) {
@@ -319,11 +251,11 @@ void FleetRunner::EndChild(Child& child, int waitStatus) {
         } else if (scheduler_.Interrupted()) {
             outcome = CoderOutcome::Interrupted;
             reason = "interrupted before the update; nothing was changed";
-        } else if (Spawn(child.coder, false)) {
+        } else if (std::string error; Spawn(child.coder, false, error)) {
             return;  // the update follows in the same slot
         } else {
             outcome = CoderOutcome::Failed;
-            reason = "cannot start tarvelin-cli: " + std::string(std::strerror(errno));
+            reason = "cannot start tarvelin-cli: " + error;
         }
     }
     if (!child.identify) {
@@ -336,16 +268,16 @@ void FleetRunner::EndChild(Child& child, int waitStatus) {
     scheduler_.Finished(child.coder, outcome);
 }
 
-void FleetRunner::Interrupt() {
+void FleetRunner::Interrupt(int signal) {
     const auto now = Clock::now();
     ++interrupts_;
     // A child that reported its result is done: a signal now could only end it while it
     // exits, and its coder would read as failed although it was updated.
     const auto signalRunning = [this] {
         size_t signalled = 0;
-        for (const Child& child : children_) {
+        for (Child& child : children_) {
             if (!child.progress.haveResult && !child.eof) {
-                kill(child.pid, SIGINT);
+                child.process.Interrupt();
                 ++signalled;
             }
         }
@@ -353,6 +285,7 @@ void FleetRunner::Interrupt() {
     };
     if (interrupts_ == 1) {
         firstInterrupt_ = now;
+        firstSignal_ = signal;
         scheduler_.Interrupt();
         const size_t running = signalRunning();
         display_.Note("Interrupted: no further coder starts; " + std::to_string(running) +
@@ -370,19 +303,11 @@ int FleetRunner::Run() {
         std::fprintf(stderr, "tarvelin-cli fleet: %s\n", error.c_str());
         return kExitUsage;
     }
-    int signalPipe[2];
-    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "tarvelin-cli fleet: pipe: %s\n", std::strerror(errno));
+    SignalPipe signals;
+    if (!signals.Valid()) {
+        std::fprintf(stderr, "tarvelin-cli fleet: %s\n", signals.Error().c_str());
         return 1;
     }
-    g_signalPipe = signalPipe[1];
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    struct sigaction oldInt {
-    }, oldTerm{};
-    sigaction(SIGINT, &action, &oldInt);
-    sigaction(SIGTERM, &action, &oldTerm);
 
     FleetRunInfo run;
     run.inventory = options_.inventory;
@@ -393,33 +318,28 @@ int FleetRunner::Run() {
 
     for (;;) {
         while (const auto next = scheduler_.Next()) {
-            if (!Spawn(*next, identifyFirst)) {
+            if (std::string why; !Spawn(*next, identifyFirst, why)) {
                 FleetCoderState& state = coders_[*next];
                 state.outcome = CoderOutcome::Failed;
-                state.reason = "cannot start tarvelin-cli: " + std::string(std::strerror(errno));
+                state.reason = "cannot start tarvelin-cli: " + why;
                 scheduler_.Finished(*next, CoderOutcome::Failed);
             }
         }
         if (scheduler_.Done() && children_.empty()) {
             break;
         }
-        std::vector<pollfd> fds{{signalPipe[0], POLLIN, 0}};
+        std::vector<SystemHandle> handles{signals.Handle()};
         bool exiting = false;
         for (const Child& child : children_) {
             if (!child.eof) {
-                fds.push_back({child.out, POLLIN, 0});
+                handles.push_back(child.process.OutputHandle());
             } else {
                 exiting = true;
             }
         }
-        poll(fds.data(), fds.size(), exiting ? 20 : 250);
-        if (fds[0].revents & POLLIN) {
-            char bytes[16];
-            for (ssize_t n; (n = read(signalPipe[0], bytes, sizeof bytes)) > 0;) {
-                for (ssize_t k = 0; k < n; ++k) {
-                    Interrupt();
-                }
-            }
+        WaitReadable(handles, std::chrono::milliseconds(exiting ? 20 : 250));
+        for (const int signal : signals.Take()) {
+            Interrupt(signal);
         }
         for (Child& child : children_) {
             if (!child.eof) {
@@ -430,9 +350,10 @@ int FleetRunner::Run() {
         std::vector<Child> running;
         running.swap(children_);
         for (Child& child : running) {
-            int status = 0;
-            if (child.eof && waitpid(child.pid, &status, WNOHANG) == child.pid) {
-                EndChild(child, status);
+            const std::optional<ChildExit> exit =
+                child.eof ? child.process.Wait() : std::optional<ChildExit>();
+            if (exit) {
+                EndChild(child, *exit);
             } else {
                 children_.push_back(std::move(child));
             }
@@ -454,7 +375,7 @@ int FleetRunner::Run() {
     for (const FleetCoderState& c : coders_) {
         allGood = allGood && OutcomeIsGood(c.outcome);
     }
-    run.exitStatus = run.interrupted ? kExitInterrupted : allGood ? 0 : 1;
+    run.exitStatus = run.interrupted ? ExitStatusOfSignal(firstSignal_) : allGood ? 0 : 1;
 
     display_.Update(coders_, Clock::now());
     display_.Summary(coders_, logDirectory_, run.stopReason, Clock::now() - begin);
@@ -465,11 +386,6 @@ int FleetRunner::Run() {
         std::fflush(stdout);
     }
 
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
-    g_signalPipe = -1;
-    close(signalPipe[0]);
-    close(signalPipe[1]);
     (void)notStarted;
     return run.exitStatus;
 }
@@ -494,14 +410,12 @@ int RunFleetCommand(const std::vector<std::string>& arguments) {
                      "started. Mend the lines above and run again.\n");
         return kExitUsage;
     }
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) {
-        std::fprintf(stderr, "tarvelin-cli fleet: cannot find this program: %s\n",
-                     std::strerror(errno));
+    std::string error;
+    const std::string self = ChildProcess::ThisProgram(error);
+    if (self.empty()) {
+        std::fprintf(stderr, "tarvelin-cli fleet: cannot find this program: %s\n", error.c_str());
         return 1;
     }
-    self[length] = '\0';
     FleetRunner runner(parsed.options, inventory.entries, self);
     return runner.Run();
 }

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "CliProcess.h"
-#include "support/ChildProcess.h"
+#include "console/ChildProcess.h"
 
 namespace {
 
@@ -47,13 +47,13 @@ std::string Complete(const char* function, const std::string& line) {
                                          << "COMPREPLY=()\n"
                                          << function << "\n"
                                          << "printf '%s\\n' \"${COMPREPLY[*]}\" > \"$2\"\n";
-    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-    const pid_t pid = SpawnChild("/bin/bash", {dir.Path() + "run.sh", line, dir.Path() + "out"}, {},
-                                 null, null, null);
-    close(null);
-    int status = -1;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
+    ChildOptions options;
+    options.program = "/bin/bash";
+    options.arguments = {dir.Path() + "run.sh", line, dir.Path() + "out"};
+    options.input = options.output = options.error = ChildStream::Null();
+    ChildProcess bash(options);
+    const std::optional<ChildExit> exit = bash.Wait(std::chrono::seconds(60));
+    if (!exit || exit->ShellStatus() != 0) {
         ADD_FAILURE() << "bash did not complete '" << line << "'";
         return {};
     }

@@ -2,17 +2,16 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
 
-#include "support/ChildProcess.h"
+#include "console/ChildProcess.h"
 
 // One run of tarvelin-cli with standard output and error on a pseudo-terminal of a given
 // width, as on a technician's screen; standard input is /dev/null. What it writes is read while
@@ -29,22 +28,20 @@ public:
         size.ws_row = 24;
         ioctl(master_, TIOCSWINSZ, &size);
         const int terminal = open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (terminal >= 0 && in >= 0) {
-            pid_ = SpawnChild(TARVELIN_CLI_PATH, std::move(args), {"COLUMNS="}, in, terminal,
-                              terminal);
-        }
-        for (int fd : {terminal, in}) {
-            if (fd >= 0) {
-                close(fd);
-            }
+        if (terminal >= 0) {
+            ChildOptions options;
+            options.program = TARVELIN_CLI_PATH;
+            options.arguments = std::move(args);
+            options.environment = {"COLUMNS="};
+            options.input = ChildStream::Null();
+            options.output = ChildStream::Of({terminal});
+            options.error = ChildStream::Of({terminal});
+            process_ = ChildProcess(options);
+            close(terminal);
         }
     }
     ~CliOnTerminal() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        process_.Kill();
         if (master_ >= 0) {
             close(master_);
         }
@@ -53,7 +50,7 @@ public:
     // The exit status once it ended and all it wrote was read; -1 when that did not happen
     // within the bound (it is then killed).
     int Wait(std::chrono::milliseconds bound = std::chrono::seconds(90)) {
-        if (pid_ <= 0) {
+        if (!process_.Started()) {
             return -1;
         }
         const auto deadline = std::chrono::steady_clock::now() + bound;
@@ -73,10 +70,12 @@ public:
             }
             output_.append(buffer, static_cast<size_t>(got));
         }
-        int status = 0;
-        const pid_t ended = waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        // Its terminal closed: it is ending, also when the bound is spent by now.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const std::optional<ChildExit> exit =
+            process_.Wait(std::max(left, std::chrono::milliseconds(1000)));
+        return exit && exit->exited ? exit->code : -1;
     }
 
     // As the terminal received it: line feeds arrive as CR LF.
@@ -84,6 +83,6 @@ public:
 
 private:
     int master_ = -1;
-    pid_t pid_ = -1;
+    ChildProcess process_;
     std::string output_;
 };

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -14,7 +11,7 @@
 #include <vector>
 
 #include "FirmwareFolder.h"
-#include "support/ChildProcess.h"
+#include "console/ChildProcess.h"
 #include "unit/TempDirectory.h"
 
 // One run of tarvelin-cli as a process, with no terminal: standard input is /dev/null, and
@@ -25,76 +22,59 @@ public:
     // checks that root would pass.
     explicit CliProcess(std::vector<std::string> args, std::vector<std::string> env = {},
                         int asUser = 0) {
-        std::string program = TARVELIN_CLI_PATH;
+        ChildOptions options;
+        options.program = TARVELIN_CLI_PATH;
         if (asUser > 0) {
             const std::string id = std::to_string(asUser);
-            args.insert(args.begin(),
-                        {"--reuid=" + id, "--regid=" + id, "--clear-groups", "--", program});
-            program = "/usr/bin/setpriv";
+            args.insert(args.begin(), {"--reuid=" + id, "--regid=" + id, "--clear-groups", "--",
+                                       options.program});
+            options.program = "/usr/bin/setpriv";
             chmod(dir_.Path().c_str(), 0777);
         }
-        Start(program, std::move(args), env);
+        Start(options, std::move(args), std::move(env));
     }
     // Another program, run the same way: CliProcess(CliProcess::Program{}, path, args).
     struct Program {};
     CliProcess(Program, const std::string& path, std::vector<std::string> args,
-               const std::vector<std::string>& env = {}) {
-        Start(path, std::move(args), env);
-    }
-    ~CliProcess() {
-        if (pid_ > 0 && status_ == kRunning) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+               std::vector<std::string> env = {}) {
+        ChildOptions options;
+        options.program = path;
+        Start(options, std::move(args), std::move(env));
     }
 
     // The exit status, or -1 when it did not end within the bound (it is then killed).
     int Wait(std::chrono::milliseconds bound = std::chrono::seconds(90)) {
-        if (pid_ <= 0) {
+        if (timedOut_) {
             return -1;
         }
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        while (status_ == kRunning) {
-            int status = 0;
-            const pid_t ended = waitpid(pid_, &status, WNOHANG);
-            if (ended == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, nullptr, 0);
-                status_ = -1;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (const std::optional<ChildExit> exit = process_.Wait(bound)) {
+            return exit->ShellStatus();
         }
-        return status_;
+        process_.Kill();
+        timedOut_ = true;
+        return -1;
     }
 
     // Sends a signal while it runs (Ctrl-C is SIGINT).
-    void Signal(int number) const {
-        if (pid_ > 0 && status_ == kRunning) {
-            kill(pid_, number);
+    void Signal(int number) {
+        if (!timedOut_) {
+            process_.Signal(number);
         }
     }
     // Waits until standard output (or error) holds `part` (true) or the process ended or the
     // bound passed.
     bool WaitForOutput(const std::string& part,
                        std::chrono::milliseconds bound = std::chrono::seconds(30),
-                       bool error = false) const {
+                       bool error = false) {
         const auto deadline = std::chrono::steady_clock::now() + bound;
         const auto holds = [&] { return (error ? Err() : Out()).find(part) != std::string::npos; };
         while (std::chrono::steady_clock::now() < deadline) {
             if (holds()) {
                 return true;
             }
-            siginfo_t info{};
-            if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-                info.si_pid == pid_) {
+            if (process_.Wait(std::chrono::milliseconds(10))) {
                 return holds();
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
     }
@@ -103,21 +83,13 @@ public:
     std::string Err() const { return Read("err"); }
 
 private:
-    static constexpr int kRunning = -2;
-
-    void Start(const std::string& program, std::vector<std::string> args,
-               const std::vector<std::string>& env) {
-        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        const int out = open((dir_.Path() + "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        const int err = open((dir_.Path() + "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (in >= 0 && out >= 0 && err >= 0) {
-            pid_ = SpawnChild(program, std::move(args), env, in, out, err);
-        }
-        for (int fd : {in, out, err}) {
-            if (fd >= 0) {
-                close(fd);
-            }
-        }
+    void Start(ChildOptions& options, std::vector<std::string> args, std::vector<std::string> env) {
+        options.arguments = std::move(args);
+        options.environment = std::move(env);
+        options.input = ChildStream::Null();
+        options.output = ChildStream::File(dir_.Path() + "out");
+        options.error = ChildStream::File(dir_.Path() + "err");
+        process_ = ChildProcess(options);
     }
 
     std::string Read(const std::string& name) const {
@@ -129,8 +101,8 @@ private:
     }
 
     TempDirectory dir_;
-    pid_t pid_ = -1;
-    int status_ = kRunning;
+    ChildProcess process_;
+    bool timedOut_ = false;
 };
 
 // A frame line of the log ("-> FE,..." or "<- FE,..."); the procedure's own lines may also

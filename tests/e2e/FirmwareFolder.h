@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/Sha256.h"
+#include "support/FirmwareImages.h"
 #include "unit/TempDirectory.h"
 
 // Firmware images generated into a fresh folder: a coder image that names its version in the
@@ -19,19 +20,15 @@ public:
     // Sizes in bytes; a missing file is std::nullopt.
     FirmwareFolder(size_t coderSize, std::optional<size_t> samplesSize,
                    std::optional<size_t> dspSize, const std::string& version = "2.16") {
-        coder_ = Make(coderSize, 0x1234);
-        const std::string marker = "TVERV" + version;
-        if (coderSize >= 64 + marker.size()) {
-            std::copy(marker.begin(), marker.end(), coder_.begin() + 64);
-        }
+        coder_ = GeneratedCoderImage(coderSize, version);
         coderPath_ =
             Write("Coder_V0" + version.substr(0, 1) + "_" + version.substr(2) + ".img", coder_);
         if (samplesSize) {
-            samples_ = Make(*samplesSize, 0x5678);
+            samples_ = GeneratedImage(*samplesSize, kSamplesImageSeed);
             samplesPath_ = Write("Dsp_V01_00.smp", samples_);
         }
         if (dspSize) {
-            dsp_ = Make(*dspSize, 0x9ABC);
+            dsp_ = GeneratedImage(*dspSize, kDspImageSeed);
             dspPath_ = Write("Dsp_V01_00.dsp", dsp_);
         }
     }
@@ -43,8 +40,8 @@ public:
 
     // The simulator's dump lines that the three regions must show after a complete update.
     std::vector<std::string> ExpectedDump() const {
-        return {DumpLine(0, "0x80000", coder_), DumpLine(1, "0xCDF00", samples_),
-                DumpLine(2, "0xD8000", dsp_)};
+        return {ExpectedDumpLine(0, "0x80000", coder_), ExpectedDumpLine(1, "0xCDF00", samples_),
+                ExpectedDumpLine(2, "0xD8000", dsp_)};
     }
 
     static std::string Hash(const std::vector<uint8_t>& bytes) {
@@ -52,30 +49,12 @@ public:
     }
 
 private:
-    static std::vector<uint8_t> Make(size_t size, uint32_t seed) {
-        std::vector<uint8_t> bytes(size);
-        uint32_t state = seed;
-        for (uint8_t& b : bytes) {
-            state = state * 1664525u + 1013904223u;
-            b = static_cast<uint8_t>(state >> 24);
-        }
-        return bytes;
-    }
-
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
         const std::string path = dir_.Path() + name;
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
         return path;
-    }
-
-    static std::string DumpLine(int region, const std::string& start,
-                                const std::vector<uint8_t>& bytes) {
-        std::ostringstream line;
-        line << "region " << region << " start " << start << " length " << bytes.size()
-             << " sha256 " << Hash(bytes);
-        return line.str();
     }
 
     TempDirectory dir_;

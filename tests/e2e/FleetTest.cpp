@@ -228,7 +228,21 @@ TEST(Fleet, ABadInventoryStartsNothing) {
     EXPECT_NE(help.Out().find("--skip-current"), std::string::npos);
 }
 
-TEST(Fleet, CtrlCInTheMiddleStopsAtABlockBoundary) {
+struct StopSignal {
+    const char* name;
+    int number;
+    int exitStatus;
+};
+
+void PrintTo(const StopSignal& s, std::ostream* os) {
+    *os << s.name;
+}
+
+class FleetStopped : public testing::TestWithParam<StopSignal> {};
+
+// Whichever signal stops the fleet, each running child gets one SIGINT.
+TEST_P(FleetStopped, InTheMiddleItStopsAtABlockBoundary) {
+    const StopSignal& stop = GetParam();
     FirmwareFolder files(20000, 1000, 1000);  // some 350 blocks at 10 ms each
     FleetSim sim(3, {"--slow-ms", "10"});
     ASSERT_TRUE(sim.Ready());
@@ -237,8 +251,8 @@ TEST(Fleet, CtrlCInTheMiddleStopsAtABlockBoundary) {
     ASSERT_TRUE(run.WaitForOutput("c1: 1. Coder firmware", std::chrono::seconds(30), true))
         << run.Err();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    run.Signal(SIGINT);
-    EXPECT_EQ(run.Wait(), 130) << run.Err();
+    run.Signal(stop.number);
+    EXPECT_EQ(run.Wait(), stop.exitStatus) << run.Err();
     const nlohmann::json summary = LastJson(run.Out());
     EXPECT_EQ(summary["interrupted"], true);
     EXPECT_EQ(Outcomes(summary),
@@ -253,5 +267,11 @@ TEST(Fleet, CtrlCInTheMiddleStopsAtABlockBoundary) {
     EXPECT_NE(log.back().find("Interrupted by the user at block"), std::string::npos) << log.back();
     EXPECT_TRUE(std::filesystem::exists(files.Path() + "logs/summary.json"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, FleetStopped,
+                         testing::Values(StopSignal{"SIGINT", SIGINT, 130},
+                                         StopSignal{"SIGTERM", SIGTERM, 143},
+                                         StopSignal{"SIGHUP", SIGHUP, 129}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

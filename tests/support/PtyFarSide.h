@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/ChildProcess.h"
 #include "tests/support/PortHolder.h"
 
 // The other end of a pseudo-terminal that keeps the slave open as well as the master, as every
@@ -23,17 +22,19 @@ public:
         : a_(folder + "vA"), b_(farDevice.empty() ? folder + "vB" : farDevice) {
         const std::string far =
             farDevice.empty() ? "pty,raw,echo=0,link=" + b_ : farDevice + ",raw,echo=0,b9600";
-        pid_ =
-            SpawnChild("/usr/bin/env", {"socat", "pty,raw,echo=0,link=" + a_, far}, {}, -1, -1, -1);
-        ready_ = pid_ > 0 && WaitForProcessName(pid_, "socat") && WaitForLinks();
+        ChildOptions options;
+        options.program = "/usr/bin/env";
+        options.arguments = {"socat", "pty,raw,echo=0,link=" + a_, far};
+        process_ = ChildProcess(options);
+        ready_ = process_.Started() && WaitForProcessName(process_.ProcessId(), "socat") &&
+                 WaitForLinks();
     }
-    ~SocatBridge() { KillChild(pid_); }
     SocatBridge(const SocatBridge&) = delete;
     SocatBridge& operator=(const SocatBridge&) = delete;
 
     // False when socat is missing (scripts/setup.sh installs it) or made no links in 5 s.
     bool Ready() const { return ready_; }
-    pid_t Pid() const { return pid_; }
+    ChildProcess::Id Pid() const { return process_.ProcessId(); }
     const std::string& A() const { return a_; }
     const std::string& B() const { return b_; }  // vB, or the far device
 
@@ -52,7 +53,7 @@ private:
 
     std::string a_;
     std::string b_;
-    pid_t pid_ = -1;
+    ChildProcess process_;
     bool ready_ = false;
 };
 
@@ -71,12 +72,17 @@ public:
         // second client, must not inherit the master and pass for the far side themselves.
         fcntl(master_, F_SETFD, FD_CLOEXEC);
         fcntl(slave, F_SETFD, FD_CLOEXEC);
-        pid_ = SpawnChild("/bin/sleep", {"600"}, {}, master_, slave, -1);
+        ChildOptions options;
+        options.program = "/bin/sleep";
+        options.arguments = {"600"};
+        options.input = ChildStream::Of({master_});
+        options.output = ChildStream::Of({slave});
+        process_ = ChildProcess(options);
         close(slave);
-        ready_ = pid_ > 0 && WaitForProcessName(pid_, "sleep");
+        ready_ = process_.Started() && WaitForProcessName(process_.ProcessId(), "sleep");
     }
     ~OpenptyFarSide() {
-        KillChild(pid_);
+        process_.Kill();
         if (master_ >= 0) {
             close(master_);
         }
@@ -85,13 +91,13 @@ public:
     OpenptyFarSide& operator=(const OpenptyFarSide&) = delete;
 
     bool Ready() const { return ready_; }
-    pid_t Pid() const { return pid_; }
+    ChildProcess::Id Pid() const { return process_.ProcessId(); }
     const std::string& Path() const { return path_; }
     int Master() const { return master_; }
 
 private:
     int master_ = -1;
     std::string path_;
-    pid_t pid_ = -1;
+    ChildProcess process_;
     bool ready_ = false;
 };

@@ -1,108 +1,71 @@
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "support/ChildProcess.h"
+#include "console/ChildProcess.h"
 
 // The simulator as a child process; reads its announcement lines from stdout.
 class SimProcess {
 public:
     explicit SimProcess(std::vector<std::string> args, std::vector<std::string> env = {}) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        pid_ = SpawnChild(TARVELIN_SIM_PATH, std::move(args), env, -1, out[1], -1);
-        close(out[1]);
-        out_ = out[0];
-    }
-    ~SimProcess() {
-        if (pid_ > 0 && status_ < 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) {
-            close(out_);
-        }
+        ChildOptions options;
+        options.program = TARVELIN_SIM_PATH;
+        options.arguments = std::move(args);
+        options.environment = std::move(env);
+        options.output = ChildStream::Pipe();
+        process_ = ChildProcess(options);
     }
     // Lines up to and including "ready"; empty when the process ends or the bound passes.
     std::vector<std::string> Announcements() {
         std::vector<std::string> lines;
-        std::string text;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < deadline) {
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) {
-                continue;
+        for (ChildRead read = ChildRead::Data;;) {
+            for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
+                lines.push_back(pending_.substr(0, end));
+                pending_.erase(0, end + 1);
+                if (lines.back() == "ready") {
+                    return lines;
+                }
             }
-            char c;
-            if (read(out_, &c, 1) != 1) {
-                break;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (read == ChildRead::Closed || left.count() <= 0) {
+                return {};
             }
-            if (c != '\n') {
-                text += c;
-                continue;
-            }
-            lines.push_back(text);
-            if (text == "ready") {
-                return lines;
-            }
-            text.clear();
+            read = process_.ReadOutput(pending_, left);
         }
-        return {};
     }
     // Everything it prints until it closes its output (e.g. for --help), within the bound.
     std::string Output() {
-        std::string text;
+        std::string text = std::move(pending_);
+        pending_.clear();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < deadline) {
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) {
-                continue;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || process_.ReadOutput(text, left) == ChildRead::Closed) {
+                return text;
             }
-            char buffer[4096];
-            const ssize_t n = read(out_, buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            text.append(buffer, static_cast<size_t>(n));
         }
-        return text;
     }
     // Exit status after a signal (or on its own), -1 when it does not end within the bound.
     int Stop(int signal = SIGTERM) {
-        if (pid_ <= 0) {
-            return -1;  // never signal -1 or 0: that would reach other processes
-        }
         if (signal != 0) {
-            kill(pid_, signal);
+            process_.Signal(signal);
         }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                return status_;
-            }
-            usleep(10000);
-        }
-        return -1;
+        const std::optional<ChildExit> exit = process_.Wait(std::chrono::seconds(5));
+        return exit ? exit->ShellStatus() : -1;
     }
-    pid_t pid() const { return pid_; }
+    ChildProcess::Id pid() const { return process_.ProcessId(); }
 
 private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int status_ = -1;
+    ChildProcess process_;
+    std::string pending_;  // read after the last line taken
 };
 
 inline uint16_t PortOf(const std::vector<std::string>& lines) {

@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/JsonWriter.h"
+#include "console/ConnectionArguments.h"
 
 namespace {
 

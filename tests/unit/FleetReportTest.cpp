@@ -1,6 +1,6 @@
 // A child's --events lines as the fleet reads them, how its end is classified, and what the
 // table and the JSON summary show of it.
-#include <sys/wait.h>
+#include <signal.h>
 
 #include <gtest/gtest.h>
 
@@ -25,9 +25,12 @@ CoderProgress Feed(const std::vector<std::string>& lines) {
     return p;
 }
 
-// A wait status as waitpid gives it for a normal exit.
-int Exited(int status) {
-    return status << 8;
+ChildExit Exited(int status) {
+    return {true, status, 0};
+}
+
+ChildExit Signalled(int signal) {
+    return {false, -1, signal};
 }
 
 const std::string kIdentified =
@@ -82,7 +85,7 @@ TEST(FleetEvents, ChildEndsAreClassified) {
     };
     struct Case {
         std::vector<std::string> lines;
-        int wait;
+        ChildExit wait;
         bool identify;
         CoderOutcome outcome;
         std::string reasonPart;
@@ -127,10 +130,10 @@ TEST(FleetEvents, ChildEndsAreClassified) {
          "at block"},
         {{kIdentified}, Exited(129), false, CoderOutcome::Interrupted, "exit status 129"},
         {{kIdentified}, Exited(0), false, CoderOutcome::Failed, "without a result (exit status 0)"},
-        {{}, SIGSEGV, false, CoderOutcome::Failed, "signal"},
+        {{}, Signalled(SIGSEGV), false, CoderOutcome::Failed, "signal"},
         // Ctrl-C reached it after its result, while it exited: it was updated all the same.
         {{kIdentified, result(R"("result":0,"message":"done","newVersion":"2.16","exitStatus":0)")},
-         SIGINT,
+         Signalled(SIGINT),
          false,
          CoderOutcome::Succeeded,
          "done"},
@@ -210,7 +213,7 @@ TEST(FleetEvents, TheReasonIsTheChildsLastLineThatSaysWhy) {
          "the NetPC, and that it is switched on.\nLog: /f/c1.log\n",
          "127.0.0.1:9 refused the connection."},
         {"Protokoll: /f/c1.log\nVerbindungsaufbau zum Coder...\n"
-         "127.0.0.1:9 hat die Verbindung abgelehnt.\nhint: Adresse und Portnummer des NetPC "
+         "127.0.0.1:9 hat die Verbindung abgelehnt.\nTipp: Adresse und Portnummer des NetPC "
          "prüfen.\nProtokoll: /f/c1.log",
          "127.0.0.1:9 hat die Verbindung abgelehnt."},
         {"first\r\nwhy it ended\r\n\r\n  \n", "why it ended"},
