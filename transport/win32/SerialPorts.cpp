@@ -117,9 +117,10 @@ void Describe(HDEVINFO set, SP_DEVINFO_DATA& device, SerialPortDetails& port) {
     }
 }
 
-// Adds the details of every present device of `guid` with a COM port name to `ports`; ports
-// described already keep their details.
-void AddDevices(const GUID& guid, DWORD flags, std::map<int, SerialPortDetails>& ports) {
+// Adds every present device of `guid` with a COM port name to `ports`, with its details when
+// `describe` holds; ports found already keep theirs.
+void AddDevices(const GUID& guid, DWORD flags, bool describe,
+                std::map<int, SerialPortDetails>& ports) {
     DeviceSet set(SetupDiGetClassDevsW(&guid, nullptr, nullptr, flags | DIGCF_PRESENT));
     if (set.get() == INVALID_HANDLE_VALUE) {
         set.release();
@@ -134,7 +135,9 @@ void AddDevices(const GUID& guid, DWORD flags, std::map<int, SerialPortDetails>&
         }
         SerialPortDetails& port = ports[number];
         port.comNumber = number;
-        Describe(set.get(), device, port);
+        if (describe) {
+            Describe(set.get(), device, port);
+        }
     }
 }
 
@@ -161,10 +164,8 @@ PortKind ProbePort(const std::string& device, int& openError) {
 
 std::vector<SerialPortDetails> WalkPorts(bool describe) {
     std::map<int, SerialPortDetails> found;
-    if (describe) {
-        AddDevices(kPortsClass, 0, found);
-        AddDevices(kComPortInterface, DIGCF_DEVICEINTERFACE, found);
-    }
+    AddDevices(kPortsClass, 0, describe, found);
+    AddDevices(kComPortInterface, DIGCF_DEVICEINTERFACE, describe, found);
     for (const auto& [number, kernelDevice] : SerialCommPorts()) {
         found[number].comNumber = number;
         found[number].realDevice = kernelDevice;
@@ -237,8 +238,8 @@ void ReadSerialPortDetails(const std::string& devicePath, SerialPortDetails& det
         return;
     }
     std::map<int, SerialPortDetails> found;
-    AddDevices(kPortsClass, 0, found);
-    AddDevices(kComPortInterface, DIGCF_DEVICEINTERFACE, found);
+    AddDevices(kPortsClass, 0, true, found);
+    AddDevices(kComPortInterface, DIGCF_DEVICEINTERFACE, true, found);
     const std::map<int, std::string> kernelDevices = SerialCommPorts();
     if (const auto port = found.find(number); port != found.end()) {
         const SerialPortDetails& described = port->second;

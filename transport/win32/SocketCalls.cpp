@@ -79,9 +79,13 @@ int HostNotFoundError() {
 
 NativeHandle OpenStreamSocket(int& error) {
     StartWinsock();
-    // Not inherited: a program the wizard starts must not keep the connection open.
-    const SOCKET sock = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
-                                   WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    // Not inherited: a program the wizard starts must not keep the connection open. Windows
+    // before 7 SP1 knows no such flag.
+    SOCKET sock = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                             WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (sock == INVALID_SOCKET && WSAGetLastError() == WSAEINVAL) {
+        sock = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED);
+    }
     if (sock == INVALID_SOCKET) {
         error = WSAGetLastError();
         return kInvalidHandle;
