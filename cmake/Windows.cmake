@@ -1,8 +1,9 @@
 # The Windows build: cross-built with MinGW-w64 (cmake/toolchains/mingw-w64-x86_64.cmake), tested
-# under Wine by scripts/test-windows.sh. So far it holds the part of the core that builds without
-# POSIX and the unit tests of that part. The transports, the procedure, the command line and the
-# simulator's tests follow once their platform code sits behind its headers; until then the
-# files below that still use POSIX directly stay out, each with what keeps it out.
+# under Wine by scripts/test-windows.sh. So far it holds the protocol, the transports and the part
+# of the update procedure that builds without POSIX, with their tests. The rest of the procedure,
+# the command line and the simulator's tests follow once their platform code sits behind its
+# headers; until then the files below that still use POSIX directly stay out, each with what
+# keeps it out.
 
 include(${CMAKE_CURRENT_LIST_DIR}/windows/WineRunner.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/windows/GoogleTest.cmake)
@@ -10,14 +11,11 @@ include(${CMAKE_CURRENT_LIST_DIR}/windows/TinyXml.cmake)
 
 find_package(Threads REQUIRED)
 
+# The Windows headers without their rarely used parts (and without winsock.h, which would clash
+# with winsock2.h), and without the min and max macros.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+
 set(tarvelin_posix_sources
-  transport/DescriptorIO.cpp           # poll()
-  transport/ManualResetEvent.cpp       # eventfd, poll()
-  transport/OpenFailure.cpp            # errno names Windows lacks (EHOSTDOWN)
-  transport/SIO_ConnectionParams.cpp   # termios speeds
-  transport/SerialPorts.cpp            # /dev and sysfs, linux/serial.h
-  transport/Serial_UECP_IO_2.cpp       # termios, ioctl, flock, grp
-  transport/TCP_UECP_IO_2.cpp          # BSD sockets
   update/CZelkorTools.cpp              # uname
   update/FirmwareFileReader.cpp        # open() with O_CLOEXEC
   update/FirmwareFiles.cpp             # fnmatch
@@ -28,13 +26,16 @@ set(tarvelin_posix_sources
 add_library(tarvelin_core STATIC)
 target_include_directories(tarvelin_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tarvelin_core PUBLIC Threads::Threads tarvelin_tinyxml)
+# A layer's platform code lies in its win32/ folder; the Linux build takes posix/ instead.
 foreach(layer uecp transport protocol update)
   file(GLOB layer_sources CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-    ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/win32/*.cpp)
   list(REMOVE_ITEM layer_sources ${tarvelin_posix_sources})
   list(TRANSFORM layer_sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
   target_sources(tarvelin_core PRIVATE ${layer_sources})
 endforeach()
+# transport/: Winsock, SetupAPI and the configuration manager (CM_Get_Parent) for the port list.
+target_link_libraries(tarvelin_core PUBLIC ws2_32 setupapi cfgmgr32)
 include(cmake/EmbedFile.cmake)
 tarvelin_embed_file(tarvelin_core ${CMAKE_CURRENT_SOURCE_DIR}/resources/StringTable.xml
   kStringTableXml)
@@ -51,29 +52,48 @@ endforeach()
 
 enable_testing()
 
-# The unit tests of what is built above; the others test code that is not built yet, or use POSIX
-# themselves (temporary folders, environment, memory-mapped files).
+# The tests of what is built above; the others test code that is not built yet, or use POSIX
+# themselves (temporary folders, environment, memory-mapped files). tests/win32/ holds what only
+# Windows has.
 set(tarvelin_windows_unit_tests
-  AutoFrameBufferTest
-  FrameCodecTest
-  FrameListTest
-  FrameLogTest
-  IOHookTest
-  ResultCodesTest
-  RingBufferTest
-  StopwatchTest
+  unit/AutoFrameBufferTest
+  unit/CommandSetTest
+  unit/FrameCodecTest
+  unit/FrameListTest
+  unit/FrameLogTest
+  unit/IOHookTest
+  unit/MessageHandlerTest
+  unit/ResultCodesTest
+  unit/RingBufferTest
+  unit/StopwatchTest
+  unit/UECP_IOTest
+  win32/OpenFailureKindsTest
+  win32/PortIdsTest
+  win32/SerialSetupTest
 )
-list(TRANSFORM tarvelin_windows_unit_tests PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/)
-list(TRANSFORM tarvelin_windows_unit_tests APPEND .cpp)
-add_executable(tarvelin_unit_tests ${tarvelin_windows_unit_tests})
-target_link_libraries(tarvelin_unit_tests PRIVATE tarvelin_core GTest::gtest GTest::gmock
-  GTest::gtest_main)
-target_include_directories(tarvelin_unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
-target_include_directories(tarvelin_unit_tests SYSTEM PRIVATE ${TARVELIN_HOST_HEADERS})
-target_compile_definitions(tarvelin_unit_tests PRIVATE
-  TARVELIN_PROJECT_VERSION="${PROJECT_VERSION}")
-# Listed at test time, not after linking: the build needs no Wine.
-gtest_discover_tests(tarvelin_unit_tests
-  DISCOVERY_MODE PRE_TEST
-  DISCOVERY_TIMEOUT 120
-  PROPERTIES LABELS unit TIMEOUT 300)
+# Real loopback sockets.
+set(tarvelin_windows_integration_tests
+  win32/WinsockTransportTest
+)
+
+# One executable per label, as on Linux.
+function(tarvelin_windows_test_suite label)
+  set(target tarvelin_${label}_tests)
+  set(sources ${ARGN})
+  list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/tests/)
+  list(TRANSFORM sources APPEND .cpp)
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE tarvelin_core GTest::gtest GTest::gmock
+    GTest::gtest_main)
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_include_directories(${target} SYSTEM PRIVATE ${TARVELIN_HOST_HEADERS})
+  target_compile_definitions(${target} PRIVATE TARVELIN_PROJECT_VERSION="${PROJECT_VERSION}")
+  # Listed at test time, not after linking: the build needs no Wine.
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS ${label} TIMEOUT 300)
+endfunction()
+
+tarvelin_windows_test_suite(unit ${tarvelin_windows_unit_tests})
+tarvelin_windows_test_suite(integration ${tarvelin_windows_integration_tests})

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build: installs what is missing, cross-builds build-win/ with MinGW-w64 and runs
 # its tests under Wine in a prefix of its own (build-win/wineprefix; ~/.wine is not used).
-# Groundwork so far: the part of the core that builds without POSIX, and its unit tests.
+# So far: the protocol, the transports and what else of the core builds without POSIX, and
+# their tests.
 # Extra arguments go to ctest (for example -R FrameCodec).
 set -euo pipefail
 cd "$(dirname "$0")/.."

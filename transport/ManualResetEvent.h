@@ -2,8 +2,11 @@
 
 #include <cstdint>
 
-// A manual-reset event over an eventfd, so a thread can poll() it together with a socket or a
-// serial device. Set and Reset may be called from any thread.
+#include "transport/NativeHandle.h"
+
+// A manual-reset event that the I/O thread can wait on together with its socket or serial
+// device: an eventfd for poll() on POSIX, an event object for WaitForMultipleObjects on
+// Windows. Set and Reset may be called from any thread.
 class ManualResetEvent {
 public:
     ManualResetEvent();
@@ -16,9 +19,9 @@ public:
     bool IsSet() const;
     // True when set within `timeoutMs` (negative: no limit).
     bool Wait(int32_t timeoutMs) const;
-    // Readable while set.
-    int Fd() const { return fd_; }
+    // Signalled while set: readable on POSIX.
+    NativeHandle Handle() const { return handle_; }
 
 private:
-    int fd_;
+    NativeHandle handle_;
 };

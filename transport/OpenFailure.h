@@ -19,7 +19,9 @@ enum class OpenFailureKind {
 
 struct OpenFailure {
     OpenFailureKind kind = OpenFailureKind::None;
-    int systemError = 0;      // errno; for HostNotFound the getaddrinfo code
+    // The system's code: errno, or GetLastError / WSAGetLastError on Windows; for HostNotFound
+    // the resolver's (getaddrinfo's) code. SystemErrorText.h has its words.
+    int systemError = 0;
     std::string target;       // device path, or "host:port"; empty for a COM number without one
     int comPort = 0;          // the COM number the user chose; 0 when a device path was given
     std::string holderName;   // Busy: the other process's name, when it could be read
@@ -29,7 +31,7 @@ struct OpenFailure {
     bool failed() const { return kind != OpenFailureKind::None; }
 };
 
-// The kind a device open's errno stands for.
+// The kind a device open's system error stands for.
 OpenFailureKind DeviceFailureKind(int error);
-// The kind a connect's errno stands for.
+// The kind a connect's system error stands for.
 OpenFailureKind SocketFailureKind(int error);

@@ -14,7 +14,8 @@ struct PortHolder {
 
 // Other processes that have the device open, found as fuser finds them: every /proc/PID/fd
 // entry that is the same character device. This process is left out. Processes of other users
-// are only seen with the rights to read their /proc entries (root sees all).
+// are only seen with the rights to read their /proc entries (root sees all). None on Windows,
+// which does not tell who holds a COM port.
 std::vector<PortHolder> FindPortHolders(const std::string& devicePath);
 
 // The holders that keep the port from being ours alone: all but a pseudo-terminal's far side.

@@ -7,7 +7,7 @@
 #include "transport/UECP_IO_ConnectionParams.h"
 
 // Line settings in place of the original DCB: the rate and 8N1 without flow control. `speed`
-// is the system's speed constant for `baudRate`, filled by BuildDcb.
+// is the system's speed value for `baudRate` (transport/SerialSpeed.h), filled by BuildDcb.
 struct SerialLineSettings {
     int32_t baudRate = 0;
     uint32_t speed = 0;

@@ -5,12 +5,13 @@
 #include <string>
 
 #include "transport/SIO_ConnectionParams.h"
+#include "transport/SerialPortHandle.h"
 #include "transport/UECP_IO.h"
 
-// UECP over a serial port in raw 8N1 mode, opened exclusively. The I/O thread waits in poll()
-// for input together with the stop event; reads return at once; sends are written on the
-// caller's thread, bounded by sendTimeout. Closing waits for the output to leave and
-// leaves the line settings as they are.
+// UECP over a serial port in raw 8N1 mode, opened exclusively. The I/O thread waits for input
+// together with the stop event; reads return at once; sends are written on the caller's
+// thread, bounded by sendTimeout. Closing waits for the output to leave and leaves the line
+// settings as they are. The system calls are SerialPortHandle's.
 // When the device goes away (hang-up, unplugged adapter) the I/O thread reports OnReadError()
 // once and its body ends, instead of waking for ever on a dead descriptor; Close still works.
 // A class that derives from this one to override its notifications calls Stop() in its own
@@ -30,12 +31,13 @@ public:
 
     UECP_IO_Error OpenPort();
 
-    int portHandle = -1;
+    SerialPortHandle portHandle;
     SerialLineSettings dcb;
     uint16_t portNumber = 0;
     std::string devicePath;
-    // The errno of the last refused open (EACCES: not in group dialout, EBUSY or EWOULDBLOCK:
-    // in use, ENOENT: missing), 0 after a good one; openFailure has the whole reason.
+    // The system's error of the last refused open (on POSIX EACCES: not in group dialout, EBUSY
+    // or EWOULDBLOCK: in use, ENOENT: missing), 0 after a good one; openFailure has the whole
+    // reason.
     int openErrno = 0;
 
 private:

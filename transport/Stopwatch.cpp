@@ -1,17 +1,17 @@
 #include "transport/Stopwatch.h"
 
 #include <atomic>
-#include <ctime>
+#include <chrono>
 
 namespace {
 std::atomic<uint32_t> testOffset{0};
 }
 
 uint32_t Stopwatch::Now() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t ms =
-        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    // CLOCK_MONOTONIC on Linux, the performance counter on Windows.
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count();
     return static_cast<uint32_t>(ms) + testOffset.load(std::memory_order_relaxed);
 }
 

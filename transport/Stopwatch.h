@@ -12,7 +12,7 @@ public:
     // Milliseconds left of `budgetMs`, 0 once spent.
     uint32_t Remaining(uint32_t budgetMs) const;
 
-    // CLOCK_MONOTONIC in milliseconds, cut to 32 bits, plus the test offset.
+    // The monotonic clock in milliseconds, cut to 32 bits, plus the test offset.
     static uint32_t Now();
     // Test seam: shifts the counter so a test can run it up to its wrap.
     static void SetTestOffset(uint32_t offsetMs);

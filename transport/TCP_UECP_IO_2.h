@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "transport/NativeHandle.h"
 #include "transport/TCP_ConnectionParams.h"
 #include "transport/UECP_IO.h"
 
-// UECP over one non-blocking IPv4 TCP connection. The I/O thread sleeps in poll() until the
-// socket is readable or closed, or the stop event is set; sends are written on the caller's
-// thread, bounded by sendTimeout. Each sent piece and each read of at most 256 bytes is shown to
-// the hooks.
+// UECP over one non-blocking IPv4 TCP connection. The I/O thread sleeps until the socket is
+// readable or closed, or the stop event is set; sends are written on the caller's thread,
+// bounded by sendTimeout. Each sent piece and each read of at most 256 bytes is shown to the
+// hooks. The system calls are those of transport/SocketCalls.h.
 // A class that derives from this one to override its notifications calls Stop() in its own
 // destructor, so the I/O thread never calls into a part of the object already destroyed.
 class TCP_UECP_IO_2 : public UECP_IO {
@@ -28,7 +29,10 @@ public:
     UECP_IO_Error Connect();
     void CloseSocket(bool abortive);
 
-    int sock = -1;
+    NativeHandle sock = kInvalidHandle;
+    // What the I/O thread waits on for the socket's read and close: an event object on
+    // Windows; none on POSIX, where it waits on the socket itself.
+    NativeHandle readEvent = kInvalidHandle;
     std::string host;
     uint16_t port = 0;
     uint32_t address = 0;  // network byte order

@@ -245,14 +245,14 @@ TEST(SerialTransport, RefusesMissingPortsUnknownRatesAndSecondOpens) {
     EXPECT_FALSE(first.isOpen);
     EXPECT_FALSE(first.Started());
     EXPECT_EQ(first.Open(Params(pty.path, 12345)), ERR_CONNECT);
-    EXPECT_EQ(first.portHandle, -1);
+    EXPECT_FALSE(first.portHandle.IsOpen());
     // Not a terminal at all.
     EXPECT_EQ(first.Open(Params("/dev/null", 9600)), ERR_CONNECT);
 
     ASSERT_EQ(first.Open(Params(pty.path, 115200)), ERR_OK);
     EXPECT_EQ(second.Open(Params(pty.path, 115200)), ERR_CONNECT);
     EXPECT_EQ(second.openErrno, EWOULDBLOCK) << "the lock, not the terminal, must refuse it";
-    EXPECT_EQ(second.portHandle, -1);
+    EXPECT_FALSE(second.portHandle.IsOpen());
     EXPECT_FALSE(second.Started());
     first.Close(false);
     EXPECT_EQ(second.Open(Params(pty.path, 115200)), ERR_OK) << "lock not released by Close";
