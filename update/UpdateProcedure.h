@@ -117,6 +117,12 @@ protected:
     virtual void Pause(uint32_t milliseconds);
 
 private:
+    // What the connection set-up, the identification and the flash sequence share.
+    static constexpr uint16_t kAddress = 0;
+    static constexpr int kBiosBaudRate = 115200;
+    static constexpr uint32_t kOpenRetryPauseMs = 500;
+    static constexpr int32_t kLongTimeoutMs = 9000;
+
     enum class Phase { BeforeStart, InBios, AfterFinish };
     struct Interruption {
         bool happened = false;
@@ -137,6 +143,8 @@ private:
     bool IsTcp() const { return GetConnectionChoice().connectionType == kConnectionTypeTcp; }
     void StartWorker(void (UpdateProcedure::*body)());
     int32_t ResponseTimeout() const;
+    // A firmware's version answer without its "V"; a BIOS answers without one.
+    static std::string WithoutLeadingV(const std::string& version);
     // Opens a firmware file for flashing; false, with a log line for a file too large for the
     // segment space, when it cannot be flashed whole.
     bool OpenFitting(FirmwareFileReader& file, const std::string& path, uint16_t segmentBase);
