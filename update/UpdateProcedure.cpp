@@ -4,7 +4,6 @@
 
 #include "update/LogLocation.h"
 #include "update/LogRotation.h"
-#include "update/StringManager.h"
 
 UpdateProcedure::UpdateProcedure(ProcedureSink& sink)
     : m_sink(sink), m_firmwareDirectory(GetProgramDirectory()) {
@@ -143,26 +142,7 @@ bool UpdateProcedure::Interrupted() {
     m_interruption.phase = m_phase;
     m_interruption.block = m_nextBlock;
     m_interruption.file = m_nextBlockFile;
-    char line[512];
-    switch (m_phase) {
-        case Phase::BeforeStart:
-            m_log.WriteLine(
-                "Interrupted by the user before the update started; nothing was "
-                "changed on the Coder.");
-            break;
-        case Phase::InBios:
-            std::snprintf(line, sizeof line,
-                          "Interrupted by the user at block %04X:%04X of %s; the Coder is running "
-                          "its BIOS: run the update again to complete it.",
-                          m_nextBlock.segment, m_nextBlock.offset, m_nextBlockFile.c_str());
-            m_log.WriteLine(line);
-            break;
-        case Phase::AfterFinish:
-            m_log.WriteLine(
-                "Interrupted by the user after the finish command; the new firmware "
-                "is written and the Coder restarts with it.");
-            break;
-    }
+    m_log.WriteLine(InterruptionText(Language::English));
     return true;
 }
 
@@ -170,33 +150,12 @@ std::string UpdateProcedure::InterruptionText(Language language) const {
     if (!m_interruption.happened) {
         return "";
     }
-    const bool german = language == Language::German;
-    switch (m_interruption.phase) {
-        case Phase::BeforeStart:
-            return german ? "Vom Benutzer abgebrochen, bevor das Update begann; am Coder wurde "
-                            "nichts geändert."
-                          : "Interrupted by the user before the update started; nothing was "
-                            "changed on the Coder.";
-        case Phase::InBios: {
-            const std::string block =
-                FormatString("%04X:%04X", {static_cast<int64_t>(m_interruption.block.segment),
-                                           static_cast<int64_t>(m_interruption.block.offset)});
-            return german ? "Vom Benutzer abgebrochen bei Block " + block + " von " +
-                                m_interruption.file +
-                                "; der Coder läuft in seinem BIOS: das Update erneut starten, "
-                                "um es abzuschließen."
-                          : "Interrupted by the user at block " + block + " of " +
-                                m_interruption.file +
-                                "; the Coder is running its BIOS: run the update again to "
-                                "complete it.";
-        }
-        case Phase::AfterFinish:
-            return german ? "Vom Benutzer abgebrochen nach dem Abschlussbefehl; die neue Firmware "
-                            "ist geschrieben und der Coder startet mit ihr neu."
-                          : "Interrupted by the user after the finish command; the new firmware "
-                            "is written and the Coder restarts with it.";
-    }
-    return "";
+    FlashEndState state;
+    state.phase = m_interruption.phase;
+    state.segment = m_interruption.block.segment;
+    state.offset = m_interruption.block.offset;
+    state.file = m_interruption.file;
+    return ::InterruptionText(state, language);
 }
 
 void UpdateProcedure::Waiting(int64_t kind, uint32_t milliseconds) {

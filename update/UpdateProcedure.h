@@ -123,7 +123,7 @@ private:
     static constexpr uint32_t kOpenRetryPauseMs = 500;
     static constexpr int32_t kLongTimeoutMs = 9000;
 
-    enum class Phase { BeforeStart, InBios, AfterFinish };
+    using Phase = FlashEndState::Phase;
     struct Interruption {
         bool happened = false;
         Phase phase = Phase::BeforeStart;

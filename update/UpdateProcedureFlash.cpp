@@ -350,17 +350,7 @@ int32_t UpdateProcedure::FinishUpdate() {
 
 FlashEndState UpdateProcedure::EndState() const {
     FlashEndState state;
-    switch (m_phase) {
-        case Phase::BeforeStart:
-            state.phase = FlashEndState::Phase::BeforeStart;
-            break;
-        case Phase::InBios:
-            state.phase = FlashEndState::Phase::InBios;
-            break;
-        case Phase::AfterFinish:
-            state.phase = FlashEndState::Phase::AfterFinish;
-            break;
-    }
+    state.phase = m_phase;
     state.eraseRegion = m_eraseRegion;
     state.blockKnown = m_blocksStarted;
     state.segment = m_nextBlock.segment;
