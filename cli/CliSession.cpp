@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 #include "cli/CliTexts.h"
@@ -86,24 +85,6 @@ std::string VersionOfFile(const std::string& path) {
         name.resize(dot);
     }
     return VersionFromFileName(name);
-}
-
-// Why a firmware file cannot be flashed as a whole, or empty: it must open, be read to its
-// end, and fit its segment space.
-std::string FileProblem(const std::string& path, uint16_t segmentBase, uint64_t& size) {
-    size = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::strerror(errno);
-    }
-    char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        size += static_cast<uint64_t>(in.gcount());
-    }
-    if (in.bad()) {
-        return "read error";
-    }
-    return SegmentSpaceError(segmentBase, size);
 }
 
 const char* OpenFailureKindName(OpenFailureKind kind) {
@@ -366,30 +347,12 @@ std::string CliSession::SameVersionNote() const {
 }
 
 std::string CliSession::StageLabel(int stage) const {
-    if (stage == 1) {
-        return PageLabelText(PageLabel::Stage1, language_);
-    }
-    if (stage == 2 && !procedure_->m_samplesFile.empty()) {
-        return PageLabelText(PageLabel::Stage2, language_);
-    }
-    std::string label = PageLabelText(PageLabel::Stage3, language_);
-    if (stage == 2) {
-        label[0] = '2';  // the DSP firmware is the second stage without samples
-    }
-    return label;
+    return procedure_->Plan().Label(stage, language_);
 }
 
 int64_t CliSession::StageBlocks(int stage) const {
-    const std::string* path = &procedure_->m_coderFile;
-    if (stage == 2) {
-        path =
-            procedure_->m_samplesFile.empty() ? &procedure_->m_dspFile : &procedure_->m_samplesFile;
-    } else if (stage == 3) {
-        path = &procedure_->m_dspFile;
-    }
-    std::error_code error;
-    const auto size = std::filesystem::file_size(*path, error);
-    return error ? 0 : static_cast<int64_t>(BlockCount(size));
+    const FlashStage* planned = procedure_->Plan().Stage(stage);
+    return planned != nullptr ? static_cast<int64_t>(planned->Blocks()) : 0;
 }
 
 void CliSession::AddFilesJson() {
@@ -453,11 +416,13 @@ bool CliSession::ChooseFiles(int& status) {
             status = kExitNoFirmware;
             return false;
         }
-        p.m_coderFile = options_.coderFile;
-        p.m_samplesFile = options_.samplesFile;
-        p.m_dspFile = options_.dspFile;
-        p.m_versionToFlash = VersionToFlashText(options_.coderFile);
-        if (p.m_dspFile.empty() && !coderOnly()) {
+        FirmwareFileSet files;
+        files.coderFile = options_.coderFile;
+        files.samplesFile = options_.samplesFile;
+        files.dspFile = options_.dspFile;
+        files.versionToFlash = VersionToFlashText(options_.coderFile);
+        p.SetFirmwareFiles(files);
+        if (files.dspFile.empty() && !coderOnly()) {
             status = kExitConfirmationNeeded;
             return false;
         }
@@ -651,64 +616,45 @@ int CliSession::Identify() {
 }
 
 int CliSession::DryRun() {
-    // What update would do with these files, and whether it would refuse one before sending.
-    const UpdateProcedure& p = *procedure_;
-    struct Stage {
-        const std::string& path;
-        uint16_t segment;
-        int32_t refusal;
-    };
-    const Stage stages[] = {
-        {p.m_coderFile, kCoderFirmwareSegment, UPD_CODER_FILE_OPEN_FAILED},
-        {p.m_samplesFile, kDspSamplesSegment, UPD_SAMPLES_FILE_OPEN_FAILED},
-        {p.m_dspFile, kDspFirmwareSegment, UPD_DSP_FILE_OPEN_FAILED},
-    };
-    const int regions = p.m_dspFile.empty() ? 2 : 3;
-    std::string regionText = "0, 1";
-    nlohmann::ordered_json erase = {0, 1};
-    if (regions == 3) {
-        regionText += ", 2";
-        erase.push_back(2);
+    // What update would do with these files, and whether it would refuse one before sending:
+    // the plan the flash sequence would check, checked here the same way.
+    FlashPlan plan = procedure_->Plan();
+    const FlashStage* refused = plan.Check();
+    std::string regionText;
+    nlohmann::ordered_json erase = nlohmann::ordered_json::array();
+    for (const int region : plan.EraseRegions()) {
+        regionText += (regionText.empty() ? "" : ", ") + std::to_string(region);
+        erase.push_back(region);
     }
     Info(FormatString(CliTextFormat(CliText::WouldErase, language_), {regionText}));
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    int32_t refusal = 0;
-    int stageNumber = 0;
-    for (const Stage& stage : stages) {
-        if (stage.path.empty()) {
-            continue;
-        }
-        ++stageNumber;
-        uint64_t size = 0;
-        const std::string problem = FileProblem(stage.path, stage.segment, size);
+    for (const FlashStage& stage : plan.Stages()) {
+        const FileCheck& check = stage.check;
         char segment[8];
-        std::snprintf(segment, sizeof segment, "%04X", stage.segment);
-        const std::string label = StageLabel(stageNumber);
-        Info(FormatString(CliTextFormat(CliText::FileToFlash, language_),
-                          {label, stage.path, static_cast<int64_t>(size),
-                           static_cast<int64_t>(BlockCount(size)), std::string(segment)}));
-        nlohmann::ordered_json file = {
-            {"stage", stageNumber},
-            {"path", stage.path},
-            {"size", size},
-            {"blocks", BlockCount(size)},
-            {"segment", segment},
-            {"problem",
-             problem.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(problem)}};
-        files.push_back(file);
-        if (!problem.empty()) {
+        std::snprintf(segment, sizeof segment, "%04X", stage.segmentBase);
+        Info(FormatString(
+            CliTextFormat(CliText::FileToFlash, language_),
+            {plan.Label(stage.number, language_), stage.path, static_cast<int64_t>(check.size),
+             static_cast<int64_t>(stage.Blocks()), std::string(segment)}));
+        files.push_back(
+            {{"stage", stage.number},
+             {"path", stage.path},
+             {"size", check.size},
+             {"blocks", stage.Blocks()},
+             {"segment", segment},
+             {"problem", check.problem.empty() ? nlohmann::ordered_json(nullptr)
+                                               : nlohmann::ordered_json(check.problem)}});
+        if (!check.problem.empty()) {
             Problem(FormatString(CliTextFormat(CliText::FileCannotBeRead, language_),
-                                 {stage.path, problem}));
-            if (refusal == 0) {
-                refusal = stage.refusal;
-            }
+                                 {stage.path, check.problem}));
         }
     }
     json_.Add("plan", nlohmann::ordered_json{{"eraseRegions", erase}, {"files", files}});
-    if (refusal != 0) {
-        Problem(UpdateResultText(refusal, 0, language_));
+    if (refused == nullptr) {
+        return 0;
     }
-    return refusal;
+    Problem(UpdateResultText(refused->openFailedCode, 0, language_));
+    return refused->openFailedCode;
 }
 
 int CliSession::Flash() {
@@ -813,6 +759,13 @@ int CliSession::Flash() {
         message = UpdateResultText(result, static_cast<int32_t>(lastBlockResult), language_);
         Problem(LoadText(214, language_));
         Problem(message);
+        for (const FlashStage& stage : p.Plan().Stages()) {
+            // Refused before anything was sent: why, as the dry run says it.
+            if (stage.openFailedCode == result && !stage.check.problem.empty()) {
+                Problem(FormatString(CliTextFormat(CliText::FileCannotBeRead, language_),
+                                     {stage.path, stage.check.problem}));
+            }
+        }
         if (result == UPD_CONNECT_FAILED || result == UPD_BIOS_CONNECT_FAILED ||
             result == UPD_RECONNECT_FAILED) {
             // After a complete flash a refused reconnection is the coder restarting, not the

@@ -29,11 +29,20 @@ ConnectionChoice UpdateProcedure::GetConnectionChoice() const {
 bool UpdateProcedure::DiscoverFirmwareFiles(DiscoveryQuestions& questions) {
     FirmwareFileSet files;
     const bool goOn = ::DiscoverFirmwareFiles(m_firmwareDirectory, files, questions);
+    SetFirmwareFiles(files);
+    return goOn;
+}
+
+void UpdateProcedure::SetFirmwareFiles(const FirmwareFileSet& files) {
     m_coderFile = files.coderFile;
     m_dspFile = files.dspFile;
     m_samplesFile = files.samplesFile;
     m_versionToFlash = files.versionToFlash;
-    return goOn;
+    PlanFlash();
+}
+
+void UpdateProcedure::PlanFlash() {
+    m_plan = FlashPlan(m_coderFile, m_samplesFile, m_dspFile);
 }
 
 std::string UpdateProcedure::LogPath() const {
@@ -107,6 +116,9 @@ void UpdateProcedure::StartFlashing() {
     m_stopRequested = false;
     m_openFailure = OpenFailure{};
     m_interruption = Interruption{};
+    // The file members are public: planned again from them, the sequence flashes what they
+    // name whoever set them.
+    PlanFlash();
     StartWorker(&UpdateProcedure::UpdateThreadProc);
 }
 

@@ -32,27 +32,6 @@ void UpdateProcedure::UpdateThreadProc() {
     UECP_IO_Error lastBlockResult = ERR_OK;
     int32_t code = UPD_OK;
 
-    struct Stage {
-        const std::string& path;
-        uint16_t segmentBase;
-        const char* startLine;
-        const char* flashFailedLine;
-        const char* openFailedLine;
-        int32_t flashFailedCode;
-        int32_t openFailedCode;
-    };
-    const Stage stages[] = {
-        {m_coderFile, kCoderFirmwareSegment, "Start flashing Coder firmware...",
-         "Failed to flash Coder firmware!", "Failed to open Coder firmware file!",
-         UPD_CODER_FLASH_FAILED, UPD_CODER_FILE_OPEN_FAILED},
-        {m_samplesFile, kDspSamplesSegment, "Start flashing DSP samples...",
-         "Failed to flash DSP samples!", "Failed to open DSP samples file!",
-         UPD_SAMPLES_FLASH_FAILED, UPD_SAMPLES_FILE_OPEN_FAILED},
-        {m_dspFile, kDspFirmwareSegment, "Start flashing DSP firmware...",
-         "Failed to flash DSP firmware!", "Failed to open DSP firmware file!", UPD_DSP_FLASH_FAILED,
-         UPD_DSP_FILE_OPEN_FAILED},
-    };
-
     m_phase = m_biosRunning ? Phase::InBios : Phase::BeforeStart;
     m_nextBlock = BlockAddress(kCoderFirmwareSegment, 0);
     m_nextBlockFile = BaseName(m_coderFile);
@@ -61,15 +40,12 @@ void UpdateProcedure::UpdateThreadProc() {
     m_restartedIntoBios = false;
     do {
         // A file that cannot be flashed whole is refused before the coder leaves its firmware.
-        for (const Stage& stage : stages) {
-            FirmwareFileReader file;
-            if (!stage.path.empty() && !OpenFitting(file, stage.path, stage.segmentBase)) {
-                m_log.WriteLine(stage.openFailedLine);
-                code = stage.openFailedCode;
-                break;
+        if (const FlashStage* refused = m_plan.Check()) {
+            if (!refused->check.logLine.empty()) {
+                m_log.WriteLine(refused->check.logLine);
             }
-        }
-        if (code != UPD_OK) {
+            m_log.WriteLine(refused->openFailedLine);
+            code = refused->openFailedCode;
             break;
         }
         if (Interrupted()) {
@@ -88,15 +64,9 @@ void UpdateProcedure::UpdateThreadProc() {
             code = Interrupted() ? UPD_INTERRUPTED : UPD_ERASE_FAILED;
             break;
         }
-        int stageNumber = 0;
-        for (const Stage& stage : stages) {
-            const bool isCoder = &stage == &stages[0];
-            if (!isCoder && stage.path.empty()) {
-                continue;
-            }
-            ++stageNumber;
-            if (!isCoder) {
-                m_sink.Post(WM_UPD_STAGE, stageNumber, 0);
+        for (const FlashStage& stage : m_plan.Stages()) {
+            if (stage.number > 1) {
+                m_sink.Post(WM_UPD_STAGE, stage.number, 0);  // the first came with the erase
             }
             m_log.WriteLine(stage.startLine);
             const int32_t result = FlashFile(stage.path, stage.segmentBase, lastBlockResult);
@@ -221,15 +191,14 @@ bool UpdateProcedure::EraseFlashRegions() {
         return false;
     }
     m_log.WriteLine("Erase Flash...");
-    const uint8_t regionCount = m_dspFile.empty() ? 2 : 3;
-    for (uint8_t region = 0; region < regionCount; ++region) {
+    for (const int region : m_plan.EraseRegions()) {
         if (m_stopRequested) {
             m_handler.Close(0);
             return false;  // the caller words the stop
         }
         Waiting(WAIT_ERASE, static_cast<uint32_t>(kLongTimeoutMs));
         m_eraseRegion = region;
-        const UECP_IO_Error erased = m_handler.EraseFlash(region, kAddress);
+        const UECP_IO_Error erased = m_handler.EraseFlash(static_cast<uint8_t>(region), kAddress);
         Waited();
         if (erased != ERR_OK) {
             // Writing into flash that was not erased would corrupt the device: stop here.
