@@ -106,6 +106,7 @@ public:
     uint8_t m_transferMode = 0;
     std::string m_currentVersion;
     std::string m_biosVersion;
+    // Set through SetFirmwareFiles, which plans the flash after them.
     std::string m_versionToFlash;
     std::string m_coderFile;
     std::string m_dspFile;

@@ -1,7 +1,8 @@
-// The flash sequence in its phases: the start command and the connection to the BIOS
+// The flash sequence in four phases: the start command and the connection to the BIOS
 // (StartUpdate, ConnectBios); the erase and the blocks (EraseFlashRegions, FlashFile); the
-// finish command and the reconnection to the firmware the coder restarts with (FinishUpdate).
-// `m_phase` follows them, so that a stop or a failure can say what the coder was left with.
+// finish command; and the reconnection to the firmware the coder restarts with (both in
+// FinishUpdate). `m_phase` follows them, so that a stop or a failure can say what the coder
+// was left with.
 
 #include "update/UpdateProcedure.h"
 
