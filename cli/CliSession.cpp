@@ -1,36 +1,29 @@
 #include "cli/CliSession.h"
 
-#include <poll.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 
+#include "cli/CliDryRun.h"
 #include "cli/CliTexts.h"
 #include "cli/InterruptWatch.h"
-#include "console/TerminalText.h"
-#include "console/TerminalWidth.h"
+#include "console/EventNames.h"
 #include "transport/SerialPorts.h"
 #include "uecp/FrameCodec.h"
 #include "update/CZelkorTools.h"
-#include "update/FirmwareBlocks.h"
 #include "update/FirmwareFiles.h"
 #include "update/LogLocation.h"
 #include "update/OpenFailureTexts.h"
 #include "update/PageLabels.h"
-#include "update/ProcedureWaits.h"
 #include "update/StringManager.h"
 #include "update/UpdateLog.h"
 
 namespace {
 
 constexpr int kStringTableId = 135;
-constexpr auto kProgressEventInterval = std::chrono::milliseconds(250);
 
 class CliQuestions : public DiscoveryQuestions {
 public:
@@ -88,24 +81,6 @@ std::string VersionOfFile(const std::string& path) {
     return VersionFromFileName(name);
 }
 
-// Why a firmware file cannot be flashed as a whole, or empty: it must open, be read to its
-// end, and fit its segment space.
-std::string FileProblem(const std::string& path, uint16_t segmentBase, uint64_t& size) {
-    size = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::strerror(errno);
-    }
-    char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        size += static_cast<uint64_t>(in.gcount());
-    }
-    if (in.bad()) {
-        return "read error";
-    }
-    return SegmentSpaceError(segmentBase, size);
-}
-
 const char* OpenFailureKindName(OpenFailureKind kind) {
     switch (kind) {
         case OpenFailureKind::None:
@@ -137,11 +112,7 @@ const char* OpenFailureKindName(OpenFailureKind kind) {
 CliSession::CliSession(const CliOptions& options)
     : options_(options),
       language_(options.language.value_or(SystemLanguage())),
-      human_(options.json || options.events ? stderr : stdout),
-      quiet_(options.verbosity == CliOptions::Verbosity::Quiet),
-      events_(stdout, options.events),
-      waits_(std::make_unique<WaitCountdown>(human_, isatty(fileno(human_)) != 0, !quiet_,
-                                             [this] { return TerminalWidth(); })) {}
+      report_(options, language_) {}
 
 CliSession::~CliSession() {
     interrupts_.reset();  // no signal reaches a procedure being taken down
@@ -167,7 +138,7 @@ void CliSession::DrainFrameLog() {
 CliSession::Event CliSession::NextEvent() {
     for (;;) {
         DrainFrameLog();
-        waits_->Tick();
+        report_.Tick();
         std::unique_lock<std::mutex> hold(mutex_);
         wake_.wait_for(hold, std::chrono::milliseconds(200),
                        [this] { return !queue_.empty() || frameLogPending_; });
@@ -186,10 +157,8 @@ bool CliSession::HandleCommonEvent(const Event& event) {
     if (event.message == kInterruptRequest) {
         if (!interruptRequested_) {
             interruptRequested_ = true;
-            if (progress_) {
-                progress_->Hide();
-            }
-            Problem(CliTextFormat(CliText::StopRequested, language_));
+            report_.HideProgress();
+            report_.Problem(CliTextFormat(CliText::StopRequested, language_));
             procedure_->WriteLog("Stop requested by " +
                                  InterruptWatch::SignalName(interrupts_->Signal()));
         }
@@ -197,78 +166,15 @@ bool CliSession::HandleCommonEvent(const Event& event) {
         return true;
     }
     if (event.message == WM_UPD_WAIT) {
-        ShowWait(event.wParam, event.lParam);
+        report_.ShowWait(event.wParam, event.lParam);
         return true;
     }
     return false;
 }
 
-void CliSession::Info(const std::string& text) {
-    if (!quiet_) {
-        waits_->MakeRoom();
-        std::fprintf(human_, "%s\n", EscapeForTerminal(text).c_str());
-        std::fflush(human_);
-    }
-}
-
-void CliSession::Problem(const std::string& text) {
-    waits_->MakeRoom();
-    std::fprintf(human_, "%s\n", EscapeForTerminal(text).c_str());
-    std::fflush(human_);
-}
-
-void CliSession::Status(const std::string& text) {
-    Info(text);
-    events_.Emit(kEventStatus, {{"text", text}});
-}
-
-void CliSession::Warning(const char* name, int64_t code, const std::string& text) {
-    warnings_.push_back(name);
-    events_.Emit(kEventWarning, {{"code", code}, {"name", name}, {"text", text}});
-}
-
-void CliSession::EchoFrame(const std::string& line) {
-    if (progress_) {
-        progress_->Hide();
-    }
-    waits_->MakeRoom();
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
 bool CliSession::Confirm(const std::string& question, const std::string& prompt) {
-    const auto answered = [&](bool yes) {
-        events_.Emit(kEventQuestion, {{"text", question}, {"answer", yes ? "yes" : "no"}});
-        if (!yes) {
-            confirmationRefused_ = true;
-        }
-        return yes;
-    };
-    if (options_.yes) {
-        return answered(true);
-    }
-    if (!isatty(STDIN_FILENO)) {
-        Problem(FormatString(CliTextFormat(CliText::ConfirmationNeeded, language_), {prompt}));
-        return answered(false);
-    }
-    waits_->MakeRoom();
-    std::fprintf(human_, "%s (y/N) ", EscapeForTerminal(prompt).c_str());
-    std::fflush(human_);
-    // Waits in steps, so that Ctrl-C at the question ends the run instead of waiting for Enter.
-    for (;;) {
-        if (interrupts_ && interrupts_->Interrupted()) {
-            std::fputc('\n', human_);
-            return answered(false);
-        }
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        if (poll(&input, 1, 100) > 0) {
-            break;
-        }
-    }
-    std::string answer;
-    std::getline(std::cin, answer);
-    const bool yes = answer == "y" || answer == "Y" || answer == "yes" || answer == "j" ||
-                     answer == "J" || answer == "ja";
-    return answered(yes);
+    return report_.Confirm(question, prompt,
+                           [this] { return interrupts_ && interrupts_->Interrupted(); });
 }
 
 void CliSession::ExplainOpenFailure(bool withHint) {
@@ -278,13 +184,14 @@ void CliSession::ExplainOpenFailure(bool withHint) {
     }
     const std::string reason = OpenFailureReason(failure, language_);
     const std::string hint = withHint ? OpenFailureHint(failure, language_) : std::string();
-    Problem(reason);
+    report_.Problem(reason);
     if (!hint.empty()) {
-        Problem(CliTextFormat(CliText::HintLabel, language_) + hint);
+        report_.Problem(CliTextFormat(CliText::HintLabel, language_) + hint);
     }
-    json_.Add("failureKind", OpenFailureKindName(failure.kind));
-    json_.Add("reason", reason);
-    json_.Add("hint", hint);
+    JsonWriter& json = report_.Json();
+    json.Add("failureKind", OpenFailureKindName(failure.kind));
+    json.Add("reason", reason);
+    json.Add("hint", hint);
 }
 
 void CliSession::ExplainAnswers() {
@@ -292,12 +199,12 @@ void CliSession::ExplainAnswers() {
     if (reason.empty()) {
         return;
     }
-    Problem(reason);
-    const auto& object = json_.Object();
+    report_.Problem(reason);
+    const auto& object = report_.Json().Object();
     const auto known = object.find("reason");
-    json_.Add("reason", known != object.end() && known->is_string()
-                            ? known->get<std::string>() + " " + reason
-                            : reason);
+    report_.Json().Add("reason", known != object.end() && known->is_string()
+                                     ? known->get<std::string>() + " " + reason
+                                     : reason);
 }
 
 void CliSession::NoteLatencyTimer() {
@@ -317,35 +224,8 @@ void CliSession::NoteLatencyTimer() {
     const std::string tty = details.realDevice.substr(details.realDevice.find_last_of('/') + 1);
     const std::string text = FormatString(CliTextFormat(CliText::LatencyNote, language_),
                                           {device, int64_t{milliseconds}, tty});
-    Info(text);
-    Warning("LATENCY_TIMER", 0, text);
-    warnings_.pop_back();  // a note about speed, not a warning of the version checks
-}
-
-void CliSession::ShowWait(int64_t kind, int64_t maxMs) {
-    if (kind == WAIT_NONE) {
-        waits_->End();
-        events_.Emit(kEventWait, {{"kind", 0}});
-        return;
-    }
-    const int64_t seconds = (maxMs + 999) / 1000;
-    const std::string text = WaitText(kind, language_, seconds);
-    if (!text.empty()) {
-        // The regions are erased in order from region 0, one wait each.
-        const int region = kind == WAIT_ERASE ? erasesSeen_++ : -1;
-        if (progress_) {
-            progress_->Hide();
-        }
-        const Language language = language_;
-        waits_->Begin(kind * 16 + region + 1, maxMs, [kind, language, region](int64_t left) {
-            return WaitText(kind, language, left, region);
-        });
-    }
-    events_.Emit(kEventWait, {{"kind", kind}, {"text", text}, {"maxMs", maxMs}});
-}
-
-int CliSession::TerminalWidth() const {
-    return ::TerminalWidth(human_);
+    report_.Info(text);
+    report_.Notice("LATENCY_TIMER", 0, text);
 }
 
 bool CliSession::WarningAsked() const {
@@ -365,58 +245,33 @@ std::string CliSession::SameVersionNote() const {
     return FormatString(CliTextFormat(CliText::AlreadyRunsVersion, language_), {toFlash});
 }
 
-std::string CliSession::StageLabel(int stage) const {
-    if (stage == 1) {
-        return PageLabelText(PageLabel::Stage1, language_);
-    }
-    if (stage == 2 && !procedure_->m_samplesFile.empty()) {
-        return PageLabelText(PageLabel::Stage2, language_);
-    }
-    std::string label = PageLabelText(PageLabel::Stage3, language_);
-    if (stage == 2) {
-        label[0] = '2';  // the DSP firmware is the second stage without samples
-    }
-    return label;
-}
-
-int64_t CliSession::StageBlocks(int stage) const {
-    const std::string* path = &procedure_->m_coderFile;
-    if (stage == 2) {
-        path =
-            procedure_->m_samplesFile.empty() ? &procedure_->m_dspFile : &procedure_->m_samplesFile;
-    } else if (stage == 3) {
-        path = &procedure_->m_dspFile;
-    }
-    std::error_code error;
-    const auto size = std::filesystem::file_size(*path, error);
-    return error ? 0 : static_cast<int64_t>(BlockCount(size));
-}
-
 void CliSession::AddFilesJson() {
     const UpdateProcedure& p = *procedure_;
+    JsonWriter& json = report_.Json();
     const auto pathOrNull = [](const std::string& path) {
         return path.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(path);
     };
-    json_.Add("coderFile", pathOrNull(p.m_coderFile));
-    json_.Add("samplesFile", pathOrNull(p.m_samplesFile));
-    json_.Add("dspFile", pathOrNull(p.m_dspFile));
+    json.Add("coderFile", pathOrNull(p.m_coderFile));
+    json.Add("samplesFile", pathOrNull(p.m_samplesFile));
+    json.Add("dspFile", pathOrNull(p.m_dspFile));
 }
 
 void CliSession::AddIdentifyJson() {
     const UpdateProcedure& p = *procedure_;
-    json_.Add("outcome", static_cast<int64_t>(outcome_));
-    json_.Add("mayUpdate", verdict_.mayGoOn);
-    json_.Add("warnings", warnings_);
-    json_.Add("currentVersion", FirmwareVersion(p));
-    json_.Add("biosVersion", p.m_biosVersion);
-    json_.Add("versionToFlash", p.m_versionToFlash);
+    JsonWriter& json = report_.Json();
+    json.Add("outcome", static_cast<int64_t>(outcome_));
+    json.Add("mayUpdate", verdict_.mayGoOn);
+    json.Add("warnings", report_.Warnings());
+    json.Add("currentVersion", FirmwareVersion(p));
+    json.Add("biosVersion", p.m_biosVersion);
+    json.Add("versionToFlash", p.m_versionToFlash);
     AddFilesJson();
-    json_.Add("baudRate", static_cast<int64_t>(p.m_baudRate));
-    json_.Add("biosRunning", p.m_biosRunning);
-    json_.Add("transferMode", static_cast<int64_t>(p.m_transferMode));
-    json_.Add("mainPort", static_cast<int64_t>(p.m_mainPort));
-    json_.Add("status", verdict_.status.text);
-    json_.Add("detail", verdict_.detail.text);
+    json.Add("baudRate", static_cast<int64_t>(p.m_baudRate));
+    json.Add("biosRunning", p.m_biosRunning);
+    json.Add("transferMode", static_cast<int64_t>(p.m_transferMode));
+    json.Add("mainPort", static_cast<int64_t>(p.m_mainPort));
+    json.Add("status", verdict_.status.text);
+    json.Add("detail", verdict_.detail.text);
 }
 
 bool CliSession::ChooseFiles(int& status) {
@@ -425,13 +280,13 @@ bool CliSession::ChooseFiles(int& status) {
     const auto coderOnly = [this, updating] {
         const std::string text = LoadText(208, language_);
         if (!updating) {
-            Info(text.substr(0, text.find('\n')));
-            Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
+            report_.Info(text.substr(0, text.find('\n')));
+            report_.Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
             return true;
         }
         const bool go = Confirm(text, text);
         if (go) {
-            Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
+            report_.Warning("DSP_FIRMWARE_MISSING", 208, text.substr(0, text.find('\n')));
         }
         return go;
     };
@@ -447,17 +302,19 @@ bool CliSession::ChooseFiles(int& status) {
         }
         if (!problem.empty()) {
             coderFileMissing_ = true;
-            Problem(LoadText(207, language_));
-            Problem(FormatString(CliTextFormat(CliText::NoCoderFile, language_),
-                                 {options_.coderFile, problem}));
+            report_.Problem(LoadText(207, language_));
+            report_.Problem(FormatString(CliTextFormat(CliText::NoCoderFile, language_),
+                                         {options_.coderFile, problem}));
             status = kExitNoFirmware;
             return false;
         }
-        p.m_coderFile = options_.coderFile;
-        p.m_samplesFile = options_.samplesFile;
-        p.m_dspFile = options_.dspFile;
-        p.m_versionToFlash = VersionToFlashText(options_.coderFile);
-        if (p.m_dspFile.empty() && !coderOnly()) {
+        FirmwareFileSet files;
+        files.coderFile = options_.coderFile;
+        files.samplesFile = options_.samplesFile;
+        files.dspFile = options_.dspFile;
+        files.versionToFlash = VersionToFlashText(options_.coderFile);
+        p.SetFirmwareFiles(files);
+        if (files.dspFile.empty() && !coderOnly()) {
             status = kExitConfirmationNeeded;
             return false;
         }
@@ -474,13 +331,14 @@ bool CliSession::ChooseFiles(int& status) {
     CliQuestions questions(
         [this] {
             coderFileMissing_ = true;
-            Problem(LoadText(207, language_));
+            report_.Problem(LoadText(207, language_));
         },
         coderOnly);
     if (!p.DiscoverFirmwareFiles(questions)) {
         if (coderFileMissing_) {
-            Problem(CliTextFormat(CliText::HintLabel, language_) +
-                    FormatString(CliTextFormat(CliText::PutFirmwareFiles, language_), {folder}));
+            report_.Problem(
+                CliTextFormat(CliText::HintLabel, language_) +
+                FormatString(CliTextFormat(CliText::PutFirmwareFiles, language_), {folder}));
         }
         status = coderFileMissing_ ? kExitNoFirmware : kExitConfirmationNeeded;
         return false;
@@ -501,19 +359,18 @@ bool CliSession::OpenLog(int& status) {
             FormatString(CliTextFormat(CliText::LogAt, language_), {p.LogPath()});
         // Not beside the firmware files: -q says so too, or nobody would find it.
         if (!named && path != folder + kLogFileName) {
-            Problem(where);
+            report_.Problem(where);
         } else {
-            Info(where);
+            report_.Info(where);
         }
-        events_.Emit(kEventLog, {{"path", p.LogPath()}});
-        json_.Add("logPath", p.LogPath());
+        report_.Event(kEventLog, {{"path", p.LogPath()}});
+        report_.Json().Add("logPath", p.LogPath());
         const LogRotation& rotation = p.LogRotationProblem();
         if (rotation.Failed()) {
             const std::string text = FormatString(CliTextFormat(CliText::LogNotKept, language_),
                                                   {rotation.stuck, rotation.reason, p.LogPath()});
-            Problem(text);
-            Warning("LOG_NOT_KEPT", 0, text);
-            warnings_.pop_back();  // about the log, not a warning of the version checks
+            report_.Problem(text);
+            report_.Notice("LOG_NOT_KEPT", 0, text);
         }
         return true;
     }
@@ -524,28 +381,28 @@ bool CliSession::OpenLog(int& status) {
         if (probe != nullptr) {
             std::fclose(probe);
         }
-        Problem(FormatString(CliTextFormat(CliText::CannotWriteLog, language_), {path, reason}));
+        report_.Problem(
+            FormatString(CliTextFormat(CliText::CannotWriteLog, language_), {path, reason}));
         status = kExitCannotCreate;
         return false;
     }
-    std::fprintf(stderr, "%s\n", CliTextFormat(CliText::NoLog, language_).c_str());
-    std::fflush(stderr);
-    events_.Emit(kEventLog, {{"path", nullptr}});
-    json_.AddNull("logPath");
+    report_.Aside(CliTextFormat(CliText::NoLog, language_));
+    report_.Event(kEventLog, {{"path", nullptr}});
+    report_.Json().AddNull("logPath");
     return true;
 }
 
 int CliSession::Identify() {
     interrupts_->SetTalkingToCoder(true);
     procedure_->StartIdentification();
-    Status(LoadText(201, language_));
+    report_.Status(LoadText(201, language_));
     for (;;) {
         const Event event = NextEvent();
         if (HandleCommonEvent(event)) {
             continue;
         }
         if (event.message == kDirectStatus) {
-            Status(LoadText(static_cast<int>(event.wParam), language_));
+            report_.Status(LoadText(static_cast<int>(event.wParam), language_));
         } else if (event.message == WM_UPD_IDENTIFIED) {
             outcome_ = static_cast<int32_t>(event.wParam);
             break;
@@ -580,11 +437,13 @@ int CliSession::Identify() {
     }
 
     const bool failed = !verdict_.mayGoOn;
-    const auto show = [&](const std::string& text) { failed ? Problem(text) : Info(text); };
+    const auto show = [&](const std::string& text) {
+        failed ? report_.Problem(text) : report_.Info(text);
+    };
     if (verdict_.status.changed) {
         // With -q the status is identify's final line.
         if (options_.command == CliOptions::Command::Identify) {
-            Problem(verdict_.status.text);
+            report_.Problem(verdict_.status.text);
         } else {
             show(verdict_.status.text);
         }
@@ -592,14 +451,14 @@ int CliSession::Identify() {
     if (verdict_.detail.changed && !verdict_.detail.text.empty()) {
         // A warning is printed once, also with -q, before update asks whether to go on.
         if (verdict_.detail.errorStyle) {
-            Problem(verdict_.detail.text);
+            report_.Problem(verdict_.detail.text);
         } else {
             show(verdict_.detail.text);
         }
     }
     if (verdict_.mainPortDiffers) {
-        Problem(FormatString(CliTextFormat(CliText::MainPortReported, language_),
-                             {int64_t{p.m_mainPort}, int64_t{options_.choice.tcpPort}}));
+        report_.Problem(FormatString(CliTextFormat(CliText::MainPortReported, language_),
+                                     {int64_t{p.m_mainPort}, int64_t{options_.choice.tcpPort}}));
     }
     if (verdict_.hint.changed) {
         show(verdict_.hint.text);
@@ -611,23 +470,23 @@ int CliSession::Identify() {
         const std::string toFlash =
             std::string(PageLabelText(PageLabel::VersionToFlash, language_)) + " " +
             p.m_versionToFlash;
-        if (quiet_ && options_.command == CliOptions::Command::Identify) {
-            Problem(current + "; " + toFlash);  // the final line of identify -q
+        if (report_.Quiet() && options_.command == CliOptions::Command::Identify) {
+            report_.Problem(current + "; " + toFlash);  // the final line of identify -q
         } else {
-            Info(current);
-            Info(toFlash);
+            report_.Info(current);
+            report_.Info(toFlash);
         }
     }
     const std::string sameVersion = SameVersionNote();
     if (!sameVersion.empty()) {
         // Said before update asks about a warning: the answer may well be no then.
-        WarningAsked() ? Problem(sameVersion) : Info(sameVersion);
+        WarningAsked() ? report_.Problem(sameVersion) : report_.Info(sameVersion);
     }
     if (verdict_.warning == UPD_BIOS_VERSION_UNKNOWN) {
-        Warning("BIOS_VERSION_UNKNOWN", UPD_BIOS_VERSION_UNKNOWN, verdict_.detail.text);
+        report_.Warning("BIOS_VERSION_UNKNOWN", UPD_BIOS_VERSION_UNKNOWN, verdict_.detail.text);
     }
     if (verdict_.mainPortDiffers) {
-        Warning("NOT_MAIN_PORT", 223, verdict_.detail.text);
+        report_.Warning("NOT_MAIN_PORT", 223, verdict_.detail.text);
     }
     if ((outcome_ == UPD_NO_BAUD_RATE && !portRefused) || outcome_ == UPD_CONNECT_FAILED) {
         ExplainOpenFailure();
@@ -637,91 +496,25 @@ int CliSession::Identify() {
     if (!verdict_.mayGoOn) {
         ExplainAnswers();
     }
-    events_.Emit(kEventIdentified, {{"outcome", outcome_},
-                                    {"currentVersion", FirmwareVersion(p)},
-                                    {"biosVersion", p.m_biosVersion},
-                                    {"biosRunning", p.m_biosRunning},
-                                    {"versionToFlash", p.m_versionToFlash},
-                                    {"mayUpdate", verdict_.mayGoOn},
-                                    {"warnings", warnings_}});
+    report_.Event(kEventIdentified, {{"outcome", outcome_},
+                                     {"currentVersion", FirmwareVersion(p)},
+                                     {"biosVersion", p.m_biosVersion},
+                                     {"biosRunning", p.m_biosRunning},
+                                     {"versionToFlash", p.m_versionToFlash},
+                                     {"mayUpdate", verdict_.mayGoOn},
+                                     {"warnings", report_.Warnings()}});
     if (interruptRequested_) {
         return interrupts_->ExitStatus();
     }
     return verdict_.mayGoOn ? 0 : verdict_.stopCode;
 }
 
-int CliSession::DryRun() {
-    // What update would do with these files, and whether it would refuse one before sending.
-    const UpdateProcedure& p = *procedure_;
-    struct Stage {
-        const std::string& path;
-        uint16_t segment;
-        int32_t refusal;
-    };
-    const Stage stages[] = {
-        {p.m_coderFile, kCoderFirmwareSegment, UPD_CODER_FILE_OPEN_FAILED},
-        {p.m_samplesFile, kDspSamplesSegment, UPD_SAMPLES_FILE_OPEN_FAILED},
-        {p.m_dspFile, kDspFirmwareSegment, UPD_DSP_FILE_OPEN_FAILED},
-    };
-    const int regions = p.m_dspFile.empty() ? 2 : 3;
-    std::string regionText = "0, 1";
-    nlohmann::ordered_json erase = {0, 1};
-    if (regions == 3) {
-        regionText += ", 2";
-        erase.push_back(2);
-    }
-    Info(FormatString(CliTextFormat(CliText::WouldErase, language_), {regionText}));
-    nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    int32_t refusal = 0;
-    int stageNumber = 0;
-    for (const Stage& stage : stages) {
-        if (stage.path.empty()) {
-            continue;
-        }
-        ++stageNumber;
-        uint64_t size = 0;
-        const std::string problem = FileProblem(stage.path, stage.segment, size);
-        char segment[8];
-        std::snprintf(segment, sizeof segment, "%04X", stage.segment);
-        const std::string label = StageLabel(stageNumber);
-        Info(FormatString(CliTextFormat(CliText::FileToFlash, language_),
-                          {label, stage.path, static_cast<int64_t>(size),
-                           static_cast<int64_t>(BlockCount(size)), std::string(segment)}));
-        nlohmann::ordered_json file = {
-            {"stage", stageNumber},
-            {"path", stage.path},
-            {"size", size},
-            {"blocks", BlockCount(size)},
-            {"segment", segment},
-            {"problem",
-             problem.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(problem)}};
-        files.push_back(file);
-        if (!problem.empty()) {
-            Problem(FormatString(CliTextFormat(CliText::FileCannotBeRead, language_),
-                                 {stage.path, problem}));
-            if (refusal == 0) {
-                refusal = stage.refusal;
-            }
-        }
-    }
-    json_.Add("plan", nlohmann::ordered_json{{"eraseRegions", erase}, {"files", files}});
-    if (refusal != 0) {
-        Problem(UpdateResultText(refusal, 0, language_));
-    }
-    return refusal;
-}
-
 int CliSession::Flash() {
     UpdateProcedure& p = *procedure_;
-    const bool terminal = isatty(fileno(human_)) != 0;
-    progress_ = std::make_unique<ProgressDisplay>(human_, terminal, !quiet_,
-                                                  [this] { return TerminalWidth(); });
-    erasesSeen_ = 0;
+    report_.BeginProgress();
     int stage = 1;
     int32_t result = UPD_OK;
     int64_t lastBlockResult = ERR_OK;
-    auto lastProgressEvent = std::chrono::steady_clock::time_point{};
-    int lastPercent = -1;
 
     // Until the program ends: what the flash sequence left is reported, whatever comes.
     interrupts_->SetTalkingToCoder(true);
@@ -729,9 +522,9 @@ int CliSession::Flash() {
     if (p.m_biosRunning) {
         // "Transferring data..." before the BIOS is even connected, and again before the
         // erase: on the screen only where it is true.
-        events_.Emit(kEventStatus, {{"text", LoadText(212, language_)}});
+        report_.Event(kEventStatus, {{"text", LoadText(212, language_)}});
     } else {
-        Status(LoadText(211, language_));
+        report_.Status(LoadText(211, language_));
     }
     for (bool finished = false; !finished;) {
         const Event event = NextEvent();
@@ -740,43 +533,29 @@ int CliSession::Flash() {
         }
         switch (event.message) {
             case WM_UPD_STATUS:
-                progress_->Finish();
-                Status(LoadText(static_cast<int>(event.wParam), language_));
+                report_.FinishProgress();
+                report_.Status(LoadText(static_cast<int>(event.wParam), language_));
                 break;
             case WM_UPD_STAGE:
-                progress_->Finish();
+                report_.FinishProgress();
                 if (event.wParam >= 1 && event.wParam <= 3) {
                     stage = static_cast<int>(event.wParam);
-                    Info(StageLabel(stage));
-                    events_.Emit(kEventStage, {{"stage", stage}, {"label", StageLabel(stage)}});
+                    const std::string label = p.Plan().Label(stage, language_);
+                    report_.Info(label);
+                    report_.Event(kEventStage, {{"stage", stage}, {"label", label}});
                 }
                 break;
-            case WM_UPD_PROGRESS_RANGE:
-                waits_->MakeRoom();
-                progress_->Start(StageBlocks(stage));
-                lastPercent = -1;
-                break;
-            case WM_UPD_PROGRESS_STEP: {
-                progress_->Step();
-                const auto now = std::chrono::steady_clock::now();
-                const bool last = progress_->Done() >= progress_->Total();
-                if (events_.Enabled() &&
-                    (last || (progress_->Percent() != lastPercent &&
-                              now - lastProgressEvent >= kProgressEventInterval))) {
-                    lastProgressEvent = now;
-                    lastPercent = progress_->Percent();
-                    events_.Emit(kEventProgress,
-                                 {{"stage", stage},
-                                  {"blocksDone", progress_->Done()},
-                                  {"blocksTotal", progress_->Total()},
-                                  {"percent", progress_->Percent()},
-                                  {"bytesPerSecond",
-                                   static_cast<int64_t>(progress_->BytesPerSecond() + 0.5)}});
-                }
+            case WM_UPD_PROGRESS_RANGE: {
+                const FlashStage* planned = p.Plan().Stage(stage);
+                report_.ProgressRange(planned != nullptr ? static_cast<int64_t>(planned->Blocks())
+                                                         : 0);
                 break;
             }
+            case WM_UPD_PROGRESS_STEP:
+                report_.ProgressStep(stage);
+                break;
             case WM_UPD_FINISHED:
-                progress_->Finish();
+                report_.FinishProgress();
                 result = static_cast<int32_t>(event.wParam);
                 lastBlockResult = event.lParam;
                 finished = true;
@@ -787,7 +566,7 @@ int CliSession::Flash() {
     }
     p.WaitForWorker();
     DrainFrameLog();
-    progress_.reset();
+    report_.EndProgress();
 
     std::string message;
     std::string note;
@@ -796,23 +575,29 @@ int CliSession::Flash() {
         p.WriteLog("Update finished successfully.");
         p.WriteLog("New firmware version:  " + p.m_currentVersion);
         message = LoadText(215, language_);
-        Problem(message);
-        Info(std::string(PageLabelText(PageLabel::NewVersion, language_)) + p.m_currentVersion);
+        report_.Problem(message);
+        report_.Info(std::string(PageLabelText(PageLabel::NewVersion, language_)) +
+                     p.m_currentVersion);
         const std::string expected = VersionOfFile(p.m_coderFile);
         versionMatches = p.m_currentVersion == expected;
         if (!versionMatches) {
             const std::string text = FormatString(
                 CliTextFormat(CliText::VersionMismatch, language_), {p.m_currentVersion, expected});
-            Problem(text);
-            Warning("NEW_VERSION_DIFFERS", 0, text);
-            warnings_.pop_back();  // the warnings list is the version checks' before flashing
+            report_.Problem(text);
+            report_.Notice("NEW_VERSION_DIFFERS", 0, text);
         }
     } else if (result == UPD_INTERRUPTED) {
         message = p.InterruptionText(language_);
     } else {
         message = UpdateResultText(result, static_cast<int32_t>(lastBlockResult), language_);
-        Problem(LoadText(214, language_));
-        Problem(message);
+        report_.Problem(LoadText(214, language_));
+        report_.Problem(message);
+        for (const FlashStage& planned : p.Plan().Stages()) {
+            // Refused before anything was sent: why, as the dry run says it.
+            if (planned.openFailedCode == result && !planned.check.problem.empty()) {
+                report_.Problem(RefusalText(planned, language_));
+            }
+        }
         if (result == UPD_CONNECT_FAILED || result == UPD_BIOS_CONNECT_FAILED ||
             result == UPD_RECONNECT_FAILED) {
             // After a complete flash a refused reconnection is the coder restarting, not the
@@ -820,19 +605,19 @@ int CliSession::Flash() {
             ExplainOpenFailure(result != UPD_RECONNECT_FAILED);
         }
         note = FlashFailureNote(result, p.EndState(), FrontEnd::CommandLine, language_);
-        Problem(note);
+        report_.Problem(note);
     }
     // A TCP connection kept open by the reconnection ends with the update.
     p.m_handler.Close(0);
 
-    json_.Add("result", static_cast<int64_t>(result));
-    json_.Add("lastBlockResult", lastBlockResult);
-    json_.Add("newVersion", result == UPD_OK ? p.m_currentVersion : std::string());
-    json_.Add("newVersionMatches", result == UPD_OK && versionMatches);
-    json_.Add("message", message);
-    json_.Add("note", note);
+    report_.Json().Add("result", static_cast<int64_t>(result));
+    report_.Json().Add("lastBlockResult", lastBlockResult);
+    report_.Json().Add("newVersion", result == UPD_OK ? p.m_currentVersion : std::string());
+    report_.Json().Add("newVersionMatches", result == UPD_OK && versionMatches);
+    report_.Json().Add("message", message);
+    report_.Json().Add("note", note);
     if (result == UPD_INTERRUPTED) {
-        Problem(message);
+        report_.Problem(message);
         return interrupts_->ExitStatus();
     }
     return result;
@@ -843,8 +628,8 @@ int CliSession::Interrupted() {
     if (text.empty()) {
         text = CliTextFormat(CliText::NothingChanged, language_);  // no flash sequence ran
     }
-    Problem(text);
-    json_.Add("message", text);
+    report_.Problem(text);
+    report_.Json().Add("message", text);
     return interrupts_->ExitStatus();
 }
 
@@ -852,60 +637,18 @@ void CliSession::EndNow(int signal) {
     // On the watcher's thread, beside a main thread that may be blocked anywhere (in a FIFO's
     // open, in the middle of a line): only the log, which locks each line, and plain writes.
     const std::string name = InterruptWatch::SignalName(signal);
-    const int status = 128 + signal;
     const std::string text = FormatString(CliTextFormat(CliText::EndedBySignal, language_), {name});
     UpdateLog& log = procedure_->m_log;
     log.WriteLine("Ended by " + name + "; nothing was on its way to the Coder");
-    const bool logged = log.IsOpen();
-    const std::string logPath = log.Path();
-    std::string words = "\ntarvelin-cli: " + EscapeForTerminal(text) + "\n";
-    if (logged) {
-        words += FormatString(CliTextFormat(CliText::LogAt, language_), {logPath}) + "\n";
-    }
-    const auto put = [](int fd, const std::string& bytes) {
-        for (size_t done = 0; done < bytes.size();) {
-            const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return;
-            }
-            done += static_cast<size_t>(n);
-        }
-    };
-    put(STDERR_FILENO, words);
-    nlohmann::ordered_json result = nlohmann::ordered_json::object();
-    result["logPath"] = logged ? nlohmann::ordered_json(logPath) : nlohmann::ordered_json(nullptr);
-    result["message"] = text;
-    result["exitStatus"] = status;
-    if (options_.json) {
-        put(STDOUT_FILENO, JsonWriter::Line(result) + "\n");
-    }
-    if (events_.Enabled()) {
-        nlohmann::ordered_json line = {{"event", "result"}};
-        line.update(result);
-        put(STDOUT_FILENO, JsonWriter::Line(line) + "\n");
-    }
+    report_.EndedNow(text, 128 + signal, log.IsOpen() ? log.Path() : std::string());
 }
 
 int CliSession::Finish(int status) {
     // The result is being written: a signal now lets it be written whole.
     interrupts_->SetTalkingToCoder(true);
-    waits_->MakeRoom();
     // Support asks for the log after a failure: its place is the failure's last line.
-    if (status != 0 && status != kExitCannotCreate && procedure_->m_log.IsOpen()) {
-        Problem(FormatString(CliTextFormat(CliText::LogAt, language_), {procedure_->LogPath()}));
-    }
-    json_.Add("exitStatus", static_cast<int64_t>(status));
-    if (options_.json) {
-        std::printf("%s\n", json_.Text().c_str());
-        std::fflush(stdout);
-    }
-    if (events_.Enabled()) {
-        events_.Emit(kEventResult, json_.Object());
-    }
-    return status;
+    const bool nameLog = status != 0 && status != kExitCannotCreate && procedure_->m_log.IsOpen();
+    return report_.Finish(status, nameLog ? procedure_->LogPath() : std::string());
 }
 
 int CliSession::Run() {
@@ -916,7 +659,7 @@ int CliSession::Run() {
 
     if (options_.verbosity == CliOptions::Verbosity::Verbose) {
         procedure_ = std::make_unique<EchoingProcedure>(
-            *this, [this](const std::string& line) { EchoFrame(line); });
+            *this, [this](const std::string& line) { report_.EchoFrame(line); });
     } else {
         procedure_ = std::make_unique<UpdateProcedure>(*this);
     }
@@ -950,7 +693,7 @@ int CliSession::Run() {
     }
     if (options_.command == CliOptions::Command::Identify) {
         // The plan only where update would get to it.
-        return Finish(status != 0 ? status : DryRun());
+        return Finish(status != 0 ? status : ReportDryRun(procedure_->Plan(), report_, language_));
     }
     if (status != 0) {
         return Finish(status);

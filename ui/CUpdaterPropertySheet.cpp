@@ -241,13 +241,10 @@ void CUpdaterPropertySheet::StartIdentification() {
 }
 
 void CUpdaterPropertySheet::StartFlashing() {
-    if (m_procedure->m_samplesFile.empty()) {
-        // The DSP firmware is then the second stage.
-        QString caption = m_updatePage->stage3->text();
-        if (!caption.isEmpty()) {
-            caption[0] = '2';
-        }
-        m_updatePage->stage2->setText(caption);
+    // Without samples the DSP firmware is the second stage.
+    const FlashPlan& plan = m_procedure->Plan();
+    if (plan.Stage(2) != nullptr) {
+        m_updatePage->stage2->setText(QString::fromStdString(plan.Label(2, language)));
     }
     m_updatePage->status->setText(Text(m_procedure->m_biosRunning ? 212 : 211, language));
     SetButtonStates(false, false, false);
@@ -400,9 +397,8 @@ void CUpdaterPropertySheet::OnStage(int stage) {
     switch (stage) {
         case 1:
             page.stage1->show();
-            page.stage2->setVisible(!m_procedure->m_dspFile.empty() ||
-                                    !m_procedure->m_samplesFile.empty());
-            page.stage3->setVisible(!m_procedure->m_samplesFile.empty());
+            page.stage2->setVisible(m_procedure->Plan().Stage(2) != nullptr);
+            page.stage3->setVisible(m_procedure->Plan().Stage(3) != nullptr);
             page.progress->show();
             break;
         case 2:

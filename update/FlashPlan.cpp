@@ -18,6 +18,7 @@ FileCheck CheckFirmwareFile(const std::string& path, uint16_t segmentBase) {
     check.opened = true;
     if (!file.IsRegular()) {
         check.problem = "not a regular file";
+        check.logLine = "Not a regular file: " + path;
         return check;
     }
     // Read to the end: a file that fails half-way must be refused before the coder leaves its
@@ -28,6 +29,7 @@ FileCheck CheckFirmwareFile(const std::string& path, uint16_t segmentBase) {
         const FirmwareFileReader::ReadResult read = file.ReadBlock(block, count);
         if (read == FirmwareFileReader::ReadResult::Error) {
             check.problem = "read error";
+            check.logLine = "Read error in " + path;
             return check;
         }
         if (read == FirmwareFileReader::ReadResult::EndOfFile) {
@@ -36,7 +38,12 @@ FileCheck CheckFirmwareFile(const std::string& path, uint16_t segmentBase) {
         check.size += static_cast<uint64_t>(count);
     }
     check.problem = SegmentSpaceError(segmentBase, check.size);
+    check.logLine = check.problem;
     return check;
+}
+
+uint64_t FlashStage::Blocks() const {
+    return BlockCount(check.size);
 }
 
 FlashPlan::FlashPlan(const std::string& coderFile, const std::string& samplesFile,
@@ -53,6 +60,8 @@ FlashPlan::FlashPlan(const std::string& coderFile, const std::string& samplesFil
          "Failed to flash DSP firmware!", "Failed to open DSP firmware file!", UPD_DSP_FLASH_FAILED,
          UPD_DSP_FILE_OPEN_FAILED},
     };
+    unplannedCoder_ = all[0];
+    unplannedCoder_.number = 1;
     if (coderFile.empty()) {
         return;  // nothing can be flashed without the coder firmware
     }
@@ -96,4 +105,19 @@ std::string FlashPlan::Label(int number, Language language) const {
     std::string label = PageLabelText(PageLabel::Stage3, language);
     label[0] = static_cast<char>('0' + stage->number);
     return label;
+}
+
+const FlashStage* FlashPlan::Check() {
+    if (stages_.empty()) {
+        unplannedCoder_.check = FileCheck{false, 0, std::strerror(ENOENT), ""};
+        return &unplannedCoder_;
+    }
+    const FlashStage* refused = nullptr;
+    for (FlashStage& stage : stages_) {
+        stage.check = CheckFirmwareFile(stage.path, stage.segmentBase);
+        if (refused == nullptr && !stage.check.problem.empty()) {
+            refused = &stage;
+        }
+    }
+    return refused;
 }

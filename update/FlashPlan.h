@@ -11,6 +11,18 @@
 // order, where each goes, its label, its log lines and result codes, and why a file would be
 // refused before anything is sent to the coder.
 
+// Why a file cannot be flashed whole, with what was found of it. Never blocks: a FIFO or a
+// device named like a firmware file is refused without waiting for a writer.
+struct FileCheck {
+    bool opened = false;  // false: `problem` is the system's reason for the failed open
+    uint64_t size = 0;
+    std::string problem;  // empty when the file can be flashed
+    // What the update log says of a refused file before its stage's own line; empty where the
+    // failed open is all there is to say.
+    std::string logLine;
+};
+FileCheck CheckFirmwareFile(const std::string& path, uint16_t segmentBase);
+
 struct FlashStage {
     enum class Kind { Coder, Samples, Dsp };
     Kind kind = Kind::Coder;
@@ -22,16 +34,11 @@ struct FlashStage {
     const char* openFailedLine = "";   // the log line when the file cannot be flashed whole
     int32_t flashFailedCode = 0;
     int32_t openFailedCode = 0;
-};
+    FileCheck check;  // as FlashPlan::Check found the file
 
-// Why a file cannot be flashed whole, with what was found of it. Never blocks: a FIFO or a
-// device named like a firmware file is refused without waiting for a writer.
-struct FileCheck {
-    bool opened = false;  // false: `problem` is the system's reason for the failed open
-    uint64_t size = 0;
-    std::string problem;  // empty when the file can be flashed
+    // The blocks the file is written in, as checked.
+    uint64_t Blocks() const;
 };
-FileCheck CheckFirmwareFile(const std::string& path, uint16_t segmentBase);
 
 class FlashPlan {
 public:
@@ -48,6 +55,12 @@ public:
     std::string Label(int number, Language language) const;
     const FlashStage* Stage(int number) const;
 
+    // Checks every planned file and keeps what was found in its stage. The first stage whose
+    // file would be refused, or nullptr; without a coder firmware that is the coder stage,
+    // refused as a file that does not open.
+    const FlashStage* Check();
+
 private:
     std::vector<FlashStage> stages_;
+    FlashStage unplannedCoder_;
 };

@@ -225,6 +225,36 @@ std::string FlashFailureNote(int32_t result, const FlashEndState& state, FrontEn
                           "tarvelin-cli identify zeigt, was jetzt läuft.");
 }
 
+std::string InterruptionText(const FlashEndState& state, Language language) {
+    switch (state.phase) {
+        case FlashEndState::Phase::BeforeStart:
+            return Pick(language,
+                        "Interrupted by the user before the update started; nothing was changed "
+                        "on the Coder.",
+                        "Vom Benutzer abgebrochen, bevor das Update begann; am Coder wurde nichts "
+                        "geändert.");
+        case FlashEndState::Phase::InBios: {
+            const std::string block = FormatString(
+                "%04X:%04X",
+                {static_cast<int64_t>(state.segment), static_cast<int64_t>(state.offset)});
+            return Pick(language,
+                        "Interrupted by the user at block " + block + " of " + state.file +
+                            "; the Coder is running its BIOS: run the update again to complete "
+                            "it.",
+                        "Vom Benutzer abgebrochen bei Block " + block + " von " + state.file +
+                            "; der Coder läuft in seinem BIOS: das Update erneut starten, um es "
+                            "abzuschließen.");
+        }
+        case FlashEndState::Phase::AfterFinish:
+            break;
+    }
+    return Pick(language,
+                "Interrupted by the user after the finish command; the new firmware is written "
+                "and the Coder restarts with it.",
+                "Vom Benutzer abgebrochen nach dem Abschlussbefehl; die neue Firmware ist "
+                "geschrieben und der Coder startet mit ihr neu.");
+}
+
 std::string IdentificationReason(int32_t outcome, const AnswerEvidence& evidence,
                                  Language language) {
     if (outcome == UPD_NETPC_TOO_OLD && evidence.silent) {

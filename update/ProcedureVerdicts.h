@@ -77,6 +77,11 @@ enum class FrontEnd { CommandLine, Wizard };
 std::string FlashFailureNote(int32_t result, const FlashEndState& state, FrontEnd frontEnd,
                              Language language);
 
+// What a stop request meant for the coder, for the phase of the flash sequence it ended;
+// `segment`:`offset` of `file` is the block that was to be written next. The log takes the
+// English one.
+std::string InterruptionText(const FlashEndState& state, Language language);
+
 // What came back on the identification's connections, where the system has no reason to give.
 struct AnswerEvidence {
     // A TCP connection to `target` (host:port) on which not one byte came back.

@@ -7,13 +7,20 @@ UpdateLog::~UpdateLog() {
 }
 
 bool UpdateLog::Open(const std::string& path) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (file_ != nullptr) {
-        std::fclose(file_);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (file_ != nullptr) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+        path_ = path;
     }
-    path_ = path;
-    // Binary mode: the CR LF line ends are written by us, the same on every platform.
-    file_ = std::fopen(path.c_str(), "wbe");
+    // Not under the lock: a FIFO named as the log blocks here until it has a reader, and the
+    // last words of a signal must still get past WriteLine meanwhile. Binary mode: the CR LF
+    // line ends are written by us, the same on every platform.
+    std::FILE* file = std::fopen(path.c_str(), "wbe");
+    std::lock_guard<std::mutex> lock(mutex_);
+    file_ = file;
     return file_ != nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include "transport/IOFrameLog.h"
 #include "update/ConnectionChoice.h"
 #include "update/FirmwareFiles.h"
+#include "update/FlashPlan.h"
 #include "update/LogRotation.h"
 #include "update/ProcedureSink.h"
 #include "update/ProcedureVerdicts.h"
@@ -41,6 +42,11 @@ public:
     std::string LogPath() const;
 
     bool DiscoverFirmwareFiles(DiscoveryQuestions& questions);
+    // The files to flash, as found or as named by the user; not while a worker runs.
+    void SetFirmwareFiles(const FirmwareFileSet& files);
+    // What the flash sequence will write. Its files are checked when the sequence starts: a
+    // stage's check is there by the time its WM_UPD_STAGE is posted.
+    const FlashPlan& Plan() const { return m_plan; }
     // Keeps the previous logs (TarvelinLog.1.txt ...) and begins a new one. False when no log
     // could be opened; the procedure then goes on without one. StartIdentification calls it
     // unless the front end did since the last identification.
@@ -100,6 +106,7 @@ public:
     uint8_t m_transferMode = 0;
     std::string m_currentVersion;
     std::string m_biosVersion;
+    // Set through SetFirmwareFiles, which plans the flash after them.
     std::string m_versionToFlash;
     std::string m_coderFile;
     std::string m_dspFile;
@@ -117,7 +124,13 @@ protected:
     virtual void Pause(uint32_t milliseconds);
 
 private:
-    enum class Phase { BeforeStart, InBios, AfterFinish };
+    // What the connection set-up, the identification and the flash sequence share.
+    static constexpr uint16_t kAddress = 0;
+    static constexpr int kBiosBaudRate = 115200;
+    static constexpr uint32_t kOpenRetryPauseMs = 500;
+    static constexpr int32_t kLongTimeoutMs = 9000;
+
+    using Phase = FlashEndState::Phase;
     struct Interruption {
         bool happened = false;
         Phase phase = Phase::BeforeStart;
@@ -137,6 +150,10 @@ private:
     bool IsTcp() const { return GetConnectionChoice().connectionType == kConnectionTypeTcp; }
     void StartWorker(void (UpdateProcedure::*body)());
     int32_t ResponseTimeout() const;
+    // A firmware's version answer without its "V"; a BIOS answers without one.
+    static std::string WithoutLeadingV(const std::string& version);
+    // Makes the plan of the files named by the members.
+    void PlanFlash();
     // Opens a firmware file for flashing; false, with a log line for a file too large for the
     // segment space, when it cannot be flashed whole.
     bool OpenFitting(FirmwareFileReader& file, const std::string& path, uint16_t segmentBase);
@@ -155,6 +172,7 @@ private:
     bool m_logBegun = false;  // opened since the last identification started
     LogRotation m_logRotation;
     std::thread m_worker;
+    FlashPlan m_plan;
 
     std::atomic<bool> m_stopRequested{false};
     std::mutex m_stopMutex;

@@ -198,23 +198,20 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliStopAtBlock,
                                     info.param.signal.name;
                          });
 
-// Identified, then blocked in the dry run: opening a FIFO named as the DSP firmware waits for a
-// writer that never comes. Nothing is on its way to the coder, so a signal ends it at once, and
-// says so in the log and in the result.
+// Blocked in opening a FIFO named as the log, which waits for a reader that never comes.
+// Nothing is on its way to the coder, so a signal ends it at once, and the result says so.
 class CliBlockedInOpen : public testing::TestWithParam<Signal> {};
 
 TEST_P(CliBlockedInOpen, EndsAtOnceWithTheSignalsStatus) {
     const Signal signal = GetParam();
     FirmwareFolder files(3000, std::nullopt, std::nullopt);
-    const std::string fifo = files.Path() + "Dsp_V01_00.dsp";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    SimUnderTest device({"--tcp", "0", "--time-scale", "0"});
-    ASSERT_TRUE(device.Ready());
     const std::string log = files.Path() + "identify.log";
-    CliProcess cli({"identify", "--tcp", "127.0.0.1:" + std::to_string(device.Port()), "--coder",
-                    files.CoderPath(), "--dsp", fifo, "--log", log, "--lang", "en", "--events"});
-    ASSERT_TRUE(cli.WaitForOutput("update would erase", std::chrono::seconds(30), true))
-        << cli.Err();
+    ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+    // Without a DSP firmware its warning is the last event before the log is opened; the
+    // closed port is never reached.
+    CliProcess cli({"identify", "--tcp", "127.0.0.1:1", "--coder", files.CoderPath(), "--log", log,
+                    "--lang", "en", "--events"});
+    ASSERT_TRUE(cli.WaitForOutput("DSP_FIRMWARE_MISSING")) << cli.Out() << cli.Err();
     cli.Signal(signal.number);
     const auto sent = std::chrono::steady_clock::now();
     EXPECT_EQ(cli.Wait(std::chrono::seconds(5)), signal.exitStatus) << cli.Err();
@@ -222,16 +219,12 @@ TEST_P(CliBlockedInOpen, EndsAtOnceWithTheSignalsStatus) {
 
     const std::string ended = std::string("Ended by ") + signal.name;
     EXPECT_NE(cli.Err().find("tarvelin-cli: " + ended), std::string::npos) << cli.Err();
-    EXPECT_NE(cli.Err().find("Log: " + log), std::string::npos) << cli.Err();
+    EXPECT_EQ(cli.Err().find("Log: "), std::string::npos) << "no log was opened: " << cli.Err();
     const nlohmann::json result = LastJson(cli.Out());
     EXPECT_EQ(result["event"], "result");
     EXPECT_EQ(result["exitStatus"], signal.exitStatus);
-    EXPECT_EQ(result["logPath"], log);
+    EXPECT_TRUE(result["logPath"].is_null()) << result;
     EXPECT_NE(result.value("message", "").find(ended), std::string::npos) << result;
-    const std::vector<std::string> lines = ReadLines(log);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(),
-              std::string("Ended by ") + signal.name + "; nothing was on its way to the Coder");
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliBlockedInOpen, testing::ValuesIn(kSignals),

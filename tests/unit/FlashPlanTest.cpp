@@ -100,4 +100,26 @@ TEST(FlashPlan, FileChecksRefuseWhatCannotBeFlashedWhole) {
     EXPECT_EQ(check.get().problem, "not a regular file");
 }
 
+TEST(FlashPlan, CheckKeepsWhatItFoundAndNamesTheFirstRefusal) {
+    TempDirectory dir;
+    ASSERT_TRUE(dir.Valid());
+    const std::string coder = dir.WriteFile("c.img", 130);
+    const std::string samples = dir.WriteFile("s.smp", 0xA101);  // one byte past its space
+    FlashPlan plan(coder, samples, dir.Path());
+    const FlashStage* refused = plan.Check();
+    ASSERT_EQ(refused, plan.Stage(2)) << "the first refused file in flashing order";
+    EXPECT_EQ(plan.Stage(1)->Blocks(), 3u);
+    EXPECT_EQ(refused->check.logLine, refused->check.problem);
+    EXPECT_EQ(plan.Stage(3)->check.logLine, "Not a regular file: " + dir.Path());
+
+    EXPECT_EQ(FlashPlan(coder, "", "").Check(), nullptr);
+    FlashPlan missing(dir.Path() + "none.img", "", "");
+    EXPECT_EQ(missing.Check()->check.logLine, "") << "a failed open is said by the stage's line";
+    // Without a coder firmware nothing may start: refused like a coder file that is not there.
+    FlashPlan none("", "", dir.Path() + "d.dsp");
+    ASSERT_NE(none.Check(), nullptr);
+    EXPECT_EQ(none.Check()->openFailedCode, UPD_CODER_FILE_OPEN_FAILED);
+    EXPECT_FALSE(none.Check()->check.opened);
+}
+
 }  // namespace
