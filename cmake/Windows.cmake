@@ -30,7 +30,7 @@ target_include_directories(tarvelin_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tarvelin_core PUBLIC Threads::Threads tarvelin_tinyxml)
 foreach(layer uecp transport protocol update)
   file(GLOB layer_sources CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-    ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/win32/*.cpp)
   list(REMOVE_ITEM layer_sources ${tarvelin_posix_sources})
   list(TRANSFORM layer_sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
   target_sources(tarvelin_core PRIVATE ${layer_sources})

@@ -1,6 +1,7 @@
 #include "update/UpdateLog.h"
 
 #include "uecp/FrameCodec.h"
+#include "update/LogFileStream.h"
 
 UpdateLog::~UpdateLog() {
     Close();
@@ -12,8 +13,7 @@ bool UpdateLog::Open(const std::string& path) {
         std::fclose(file_);
     }
     path_ = path;
-    // Binary mode: the CR LF line ends are written by us, the same on every platform.
-    file_ = std::fopen(path.c_str(), "wbe");
+    file_ = OpenLogFileStream(path);
     return file_ != nullptr;
 }
 
