@@ -14,20 +14,18 @@ set(tarvelin_posix_sources
   transport/DescriptorIO.cpp           # poll()
   transport/ManualResetEvent.cpp       # eventfd, poll()
   transport/OpenFailure.cpp            # errno names Windows lacks (EHOSTDOWN)
+  transport/PortHolders.cpp            # /proc, sys/sysmacros.h
   transport/SIO_ConnectionParams.cpp   # termios speeds
   transport/SerialPorts.cpp            # /dev and sysfs, linux/serial.h
   transport/Serial_UECP_IO_2.cpp       # termios, ioctl, flock, grp
   transport/TCP_UECP_IO_2.cpp          # BSD sockets
-  update/CZelkorTools.cpp              # uname
-  update/FirmwareFileReader.cpp        # open() with O_CLOEXEC
-  update/FirmwareFiles.cpp             # fnmatch
-  update/LogLocation.cpp               # mkdir() with a mode
-  update/OpenFailureTexts.cpp          # netdb.h (EAI_ codes)
 )
 
 add_library(tarvelin_core STATIC)
 target_include_directories(tarvelin_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tarvelin_core PUBLIC Threads::Threads tarvelin_tinyxml)
+# update/win32: the known folders (shell32, ole32, uuid).
+target_link_libraries(tarvelin_core PUBLIC shell32 ole32 uuid)
 foreach(layer uecp transport protocol update)
   file(GLOB layer_sources CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
     ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/win32/*.cpp)
@@ -55,20 +53,30 @@ enable_testing()
 # themselves (temporary folders, environment, memory-mapped files).
 set(tarvelin_windows_unit_tests
   AutoFrameBufferTest
+  CZelkorToolsTest
+  FilePatternTest
+  FirmwareBlocksTest
+  FirmwareFilesTest
+  FlashPlanTest
   FrameCodecTest
   FrameListTest
   FrameLogTest
   IOHookTest
+  ProcedureTextsTest
+  ProcedureVerdictsTest
   ResultCodesTest
   RingBufferTest
   StopwatchTest
+  StringManagerTest
+  UpdateLogTest
 )
 list(TRANSFORM tarvelin_windows_unit_tests PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/)
 list(TRANSFORM tarvelin_windows_unit_tests APPEND .cpp)
 add_executable(tarvelin_unit_tests ${tarvelin_windows_unit_tests})
 target_link_libraries(tarvelin_unit_tests PRIVATE tarvelin_core GTest::gtest GTest::gmock
   GTest::gtest_main)
-target_include_directories(tarvelin_unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+target_include_directories(tarvelin_unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/support/win32)
 target_include_directories(tarvelin_unit_tests SYSTEM PRIVATE ${TARVELIN_HOST_HEADERS})
 target_compile_definitions(tarvelin_unit_tests PRIVATE
   TARVELIN_PROJECT_VERSION="${PROJECT_VERSION}")
