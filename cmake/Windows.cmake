@@ -62,10 +62,13 @@ set(tarvelin_windows_unit_tests
   FrameListTest
   FrameLogTest
   IOHookTest
+  IniSettingsTextTest
+  LogLocationTest
   ProcedureTextsTest
   ProcedureVerdictsTest
   ResultCodesTest
   RingBufferTest
+  SettingsTest
   StopwatchTest
   StringManagerTest
   UpdateLogTest
