@@ -71,6 +71,7 @@ set(tarvelin_windows_unit_tests
   SettingsTest
   StopwatchTest
   StringManagerTest
+  SystemErrorTextTest
   UpdateLogTest
 )
 list(TRANSFORM tarvelin_windows_unit_tests PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/)
