@@ -1,6 +1,6 @@
 # The Windows build: cross-built with MinGW-w64 (cmake/toolchains/mingw-w64-x86_64.cmake), tested
 # under Wine by scripts/test-windows.sh. So far it holds the part of the core that builds without
-# POSIX and the unit tests of that part. The transports, the procedure, the command line and the
+# POSIX, update/ with its win32/ folder, and their unit tests. The transports, the procedure, the command line and the
 # simulator's tests follow once their platform code sits behind its headers; until then the
 # files below that still use POSIX directly stay out, each with what keeps it out.
 
