@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <optional>
 
@@ -70,12 +71,15 @@ bool ReadWhole(const std::string& path, std::string& text) {
     return true;
 }
 
-bool MakeFolder(const std::string& path, std::string& error) {
-    if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
-        return true;
+// The folders up to the file, as QSettings makes them.
+bool MakeFolders(const std::string& path, std::string& error) {
+    std::error_code made;
+    std::filesystem::create_directories(path, made);
+    if (made) {
+        error = path + ": " + made.message();
+        return false;
     }
-    error = path + ": " + SystemErrorText(errno);
-    return false;
+    return true;
 }
 
 // Replaces the file as a whole, so that a reader (the wizard) sees the old or the new file,
@@ -127,7 +131,7 @@ bool Store(const std::string& application, const std::string& name, const std::s
         error = "neither XDG_CONFIG_HOME nor HOME names a folder";
         return false;
     }
-    if (!MakeFolder(ConfigFolder(), error) || !MakeFolder(OrganizationFolder(), error)) {
+    if (!MakeFolders(OrganizationFolder(), error)) {
         return false;
     }
     std::string text;
