@@ -1,9 +1,7 @@
 # The Windows build: cross-built with MinGW-w64 (cmake/toolchains/mingw-w64-x86_64.cmake), tested
-# under Wine by scripts/test-windows.sh. So far it holds the protocol, the transports and the part
-# of the update procedure that builds without POSIX, with their tests. The rest of the procedure,
-# the command line and the simulator's tests follow once their platform code sits behind its
-# headers; until then the files below that still use POSIX directly stay out, each with what
-# keeps it out.
+# under Wine by scripts/test-windows.sh. So far it holds the protocol, the transports and the
+# update procedure with their platform code in win32/ folders, and their tests. The command line
+# and the fleet follow once console/ has its win32/ half.
 
 include(${CMAKE_CURRENT_LIST_DIR}/windows/WineRunner.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/windows/GoogleTest.cmake)
@@ -15,22 +13,15 @@ find_package(Threads REQUIRED)
 # with winsock2.h), and without the min and max macros.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 
-set(tarvelin_posix_sources
-  update/CZelkorTools.cpp              # uname
-  update/FirmwareFileReader.cpp        # open() with O_CLOEXEC
-  update/FirmwareFiles.cpp             # fnmatch
-  update/LogLocation.cpp               # mkdir() with a mode
-  update/OpenFailureTexts.cpp          # netdb.h (EAI_ codes)
-)
-
 add_library(tarvelin_core STATIC)
 target_include_directories(tarvelin_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tarvelin_core PUBLIC Threads::Threads tarvelin_tinyxml)
 # A layer's platform code lies in its win32/ folder; the Linux build takes posix/ instead.
+# update/win32: the known folders (shell32, ole32, uuid).
+target_link_libraries(tarvelin_core PUBLIC shell32 ole32 uuid)
 foreach(layer uecp transport protocol update)
   file(GLOB layer_sources CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
     ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/win32/*.cpp)
-  list(REMOVE_ITEM layer_sources ${tarvelin_posix_sources})
   list(TRANSFORM layer_sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
   target_sources(tarvelin_core PRIVATE ${layer_sources})
 endforeach()
@@ -67,6 +58,19 @@ set(tarvelin_windows_unit_tests
   unit/RingBufferTest
   unit/StopwatchTest
   unit/UECP_IOTest
+  unit/CZelkorToolsTest
+  unit/FilePatternTest
+  unit/FirmwareBlocksTest
+  unit/FirmwareFilesTest
+  unit/FlashPlanTest
+  unit/IniSettingsTextTest
+  unit/LogLocationTest
+  unit/ProcedureTextsTest
+  unit/ProcedureVerdictsTest
+  unit/SettingsTest
+  unit/StringManagerTest
+  unit/SystemErrorTextTest
+  unit/UpdateLogTest
   win32/OpenFailureKindsTest
   win32/PortIdsTest
   win32/SerialSetupTest
@@ -85,7 +89,8 @@ function(tarvelin_windows_test_suite label)
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE tarvelin_core GTest::gtest GTest::gmock
     GTest::gtest_main)
-  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/support/win32)
   target_include_directories(${target} SYSTEM PRIVATE ${TARVELIN_HOST_HEADERS})
   target_compile_definitions(${target} PRIVATE TARVELIN_PROJECT_VERSION="${PROJECT_VERSION}")
   # Listed at test time, not after linking: the build needs no Wine.

@@ -3,16 +3,11 @@
 #include <QCoreApplication>
 #include <QSettings>
 
+#include "update/Settings.h"
+
 // The per-user connection choice and the firmware folder: native format, organisation "Orvane",
-// application = the executable's base name, group "Settings".
-constexpr const char* kSettingsOrganization = "Orvane";
-constexpr const char* kSettingsGroup = "Settings";
-constexpr const char* kConnectionTypeValue = "ConnectionType";
-constexpr const char* kSerialPortValue = "SerialPort";
-constexpr const char* kTcpAddressValue = "TcpAddress";
-constexpr const char* kTcpPortValue = "TcpPort";
-// The folder last chosen for the firmware files, where the chooser starts next time.
-constexpr const char* kFirmwareFolderValue = "FirmwareFolder";
+// application = the executable's base name, group "Settings" (the names in update/Settings.h,
+// whose store reads and writes the same values without Qt).
 
 // The application name is the executable's base name unless the application set another.
 inline QSettings OpenSettings() {

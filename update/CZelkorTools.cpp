@@ -1,10 +1,10 @@
 #include "update/CZelkorTools.h"
 
-#include <sys/utsname.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+
+#include "update/OsVersion.h"
 
 namespace {
 
@@ -30,22 +30,6 @@ CZelkorTools::FatalHandler& Handler() {
     return handler;
 }
 
-// "6.1.0-18-amd64" -> 6, 1. False when the release does not start with two numbers.
-bool KernelVersion(uint32_t& major, uint32_t& minor) {
-    utsname name{};
-    if (::uname(&name) != 0) {
-        return false;
-    }
-    unsigned int parsedMajor = 0;
-    unsigned int parsedMinor = 0;
-    if (std::sscanf(name.release, "%u.%u", &parsedMajor, &parsedMinor) != 2) {
-        return false;
-    }
-    major = parsedMajor;
-    minor = parsedMinor;
-    return true;
-}
-
 }  // namespace
 
 const OsVersionEntry& MinimumOsEntry(int index) {
@@ -69,7 +53,7 @@ CZelkorTools& CZelkorTools::GetInstance() {
 bool CZelkorTools::Initialize(int minimumIndex) {
     uint32_t major = 0;
     uint32_t minor = 0;
-    if (!KernelVersion(major, minor)) {
+    if (!OsVersion(major, minor)) {
         // Refusing to start because the version could not be read would help nobody.
         initialized = true;
         return true;

@@ -33,10 +33,11 @@ public:
     // Tests build their own instance; the program uses GetInstance.
     CZelkorTools() = default;
 
-    // Refuses a system older than row `minimumIndex` through the fatal handler. On Linux the
-    // running kernel's major.minor from uname is compared with the row: the table's numbers
-    // are Windows versions, and the kernel release is the one version every Linux system
-    // reports the same way. Any kernel since 4.10 passes row 0; an unreadable release passes.
+    // Refuses a system older than row `minimumIndex` through the fatal handler, comparing the
+    // row with OsVersion: the Windows version on Windows; on Linux the running kernel's
+    // major.minor, as the table's numbers are Windows versions and the kernel release is the
+    // one version every Linux system reports the same way. Any kernel since 4.10 passes row 0;
+    // a version that cannot be read passes.
     // True when the system passed.
     bool Initialize(int minimumIndex);
     // The same with a given system version, so the rule can be tried without another kernel.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,10 +18,11 @@ public:
     FirmwareFileReader(const FirmwareFileReader&) = delete;
     FirmwareFileReader& operator=(const FirmwareFileReader&) = delete;
 
-    // Closes a previous file first. False when the file cannot be opened.
+    // Closes a previous file first. False when the file (UTF-8 path) cannot be opened; never
+    // waits for a writer.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return handle_ != kNoHandle; }
 
     // Fills `dest` (room for kFirmwareBlockSize bytes) with the next block. A block shorter
     // than 64 bytes only comes at the end of the file.
@@ -29,16 +30,27 @@ public:
 
     // The length at Open, in bytes.
     uint64_t Size() const { return size_; }
-    // False for a directory, FIFO or device named like a firmware file.
+    // False for a directory, FIFO, pipe or device named like a firmware file.
     bool IsRegular() const { return regular_; }
+    // The system's reason why the last Open failed; empty after one that succeeded.
+    const std::string& OpenError() const { return openError_; }
 
 protected:
-    // The one place that reads from the descriptor, so a test can make it fail.
-    virtual ssize_t ReadSome(int fd, uint8_t* dest, size_t count);
+    enum class ReadStatus {
+        Read,         // `got` bytes, 0 at the end of the file
+        Interrupted,  // nothing read; try again
+        Failed,
+    };
+    // The one place that reads from the file, so a test can make it fail.
+    virtual ReadStatus ReadSome(uint8_t* dest, size_t count, size_t& got);
 
 private:
-    int fd_ = -1;
+    // A descriptor, or a Windows HANDLE, as a number: this header needs no system header.
+    static constexpr intptr_t kNoHandle = -1;
+
+    intptr_t handle_ = kNoHandle;
     uint64_t size_ = 0;
     bool regular_ = false;
     bool failed_ = false;
+    std::string openError_;
 };

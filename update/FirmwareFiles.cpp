@@ -1,32 +1,30 @@
 #include "update/FirmwareFiles.h"
 
-#include <dirent.h>
-#include <fnmatch.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <memory>
+#include <filesystem>
+#include <system_error>
 #include <vector>
+
+#include "update/ExecutablePath.h"
+#include "update/FilePattern.h"
+#include "update/Utf8Path.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
 std::string ReadProgramDirectory() {
-    std::string buffer(4096, '\0');
-    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length <= 0 || static_cast<size_t>(length) >= buffer.size()) {
-        return {};
-    }
-    buffer.resize(static_cast<size_t>(length));
-    const size_t slash = buffer.rfind('/');
+    const std::string path = ExecutablePath();
+    const size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
         return {};
     }
-    return buffer.substr(0, slash + 1);
+    return path.substr(0, slash + 1);
 }
 
 std::string FileName(const std::string& path) {
-    const size_t slash = path.rfind('/');
+    const size_t slash = path.find_last_of(
+        std::string{'/', static_cast<char>(std::filesystem::path::preferred_separator)});
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -40,26 +38,29 @@ const std::string& GetProgramDirectory() {
 bool FindFirmwareFile(const std::string& pattern, std::string& path, const std::string& directory) {
     path.clear();
     std::string prefix = directory;
-    if (!prefix.empty() && prefix.back() != '/') {
+    if (!prefix.empty() && !IsPathSeparator(prefix.back())) {
         prefix += '/';
     }
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(prefix.empty() ? "." : prefix.c_str()),
-                                                  ::closedir);
-    if (!dir) {
+    std::error_code error;
+    fs::directory_iterator entries(prefix.empty() ? fs::path(".") : PathFromUtf8(prefix), error);
+    if (error) {
         return false;
     }
-    // readdir's order is the file system's; sort so the choice does not depend on it.
+    // The directory's own order is the file system's; sort so the choice does not depend on it.
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (::fnmatch(pattern.c_str(), entry->d_name, FNM_CASEFOLD | FNM_PERIOD) == 0) {
-            names.emplace_back(entry->d_name);
+    for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
+        if (error) {
+            break;
+        }
+        const std::string name = Utf8FromPath(entries->path().filename());
+        if (MatchesFilePattern(pattern, name)) {
+            names.push_back(name);
         }
     }
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        struct stat info {};
         const std::string candidate = prefix + name;
-        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (fs::is_regular_file(PathFromUtf8(candidate), error)) {
             path = candidate;
             return true;
         }

@@ -7,14 +7,15 @@
 
 // Finding the firmware images beside the program and naming the version they carry.
 
-// Directory of the running executable (/proc/self/exe), ending in "/". Computed once; empty
-// when the executable's path cannot be read.
+// Directory of the running executable, UTF-8, with '/' between folders and at its end on every
+// platform ("C:/Program Files/Tarvelin/" on Windows, which takes '/' as well). Computed once;
+// empty when the executable's path cannot be read.
 const std::string& GetProgramDirectory();
 
 // Looks in `directory` (the program directory by default; empty means the current directory)
 // for the first regular file whose name matches `pattern` ignoring case, in byte order of the
-// names. Hidden files (leading '.') are not matched by a leading '*', as in a shell. On a match
-// `path` is the directory followed by the name; otherwise `path` is empty.
+// names (MatchesFilePattern). On a match `path` is the directory, a '/' unless it ends in a
+// separator, and the name; otherwise `path` is empty.
 bool FindFirmwareFile(const std::string& pattern, std::string& path,
                       const std::string& directory = GetProgramDirectory());
 

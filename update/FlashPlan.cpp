@@ -12,7 +12,7 @@ FileCheck CheckFirmwareFile(const std::string& path, uint16_t segmentBase) {
     FileCheck check;
     FirmwareFileReader file;
     if (!file.Open(path)) {
-        check.problem = std::strerror(errno);
+        check.problem = file.OpenError();
         return check;
     }
     check.opened = true;

@@ -1,35 +1,14 @@
 #include "update/LogLocation.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "update/FirmwareFiles.h"
+#include "update/FolderAccess.h"
 #include "update/UpdateLog.h"
+#include "update/Utf8Path.h"
 
-namespace {
-
-bool MakeFolder(const std::string& path) {
-    if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) {
-        struct stat info {};
-        return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    }
-    return false;
-}
-
-// Creates every missing folder of `path` (no trailing '/').
-bool MakeFolders(const std::string& path) {
-    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-        if (!MakeFolder(path.substr(0, at))) {
-            return false;
-        }
-    }
-    return MakeFolder(path);
-}
-
-}  // namespace
+namespace fs = std::filesystem;
 
 bool HoldsCoderFirmware(const std::string& directory) {
     std::string path;
@@ -37,27 +16,21 @@ bool HoldsCoderFirmware(const std::string& directory) {
 }
 
 std::string StateLogPath() {
-    std::string base;
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') {
-        base = state;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] != '/') {
-            return "";
-        }
-        base = std::string(home) + "/.local/state";
+    const std::string base = UserStateFolder();
+    if (base.empty()) {
+        return "";
     }
-    const std::string folder = base + "/Orvane";
-    if (!MakeFolders(folder) || access(folder.c_str(), W_OK) != 0) {
+    const std::string folder = base + "Orvane";
+    std::error_code error;
+    fs::create_directories(PathFromUtf8(folder), error);
+    if (error || !fs::is_directory(PathFromUtf8(folder), error) || !FolderIsWritable(folder)) {
         return "";
     }
     return folder + "/" + kLogFileName;
 }
 
 std::string ChooseLogPath(const std::string& firmwareDirectory) {
-    const std::string folder = firmwareDirectory.empty() ? "." : firmwareDirectory;
-    if (access(folder.c_str(), W_OK) == 0) {
+    if (FolderIsWritable(firmwareDirectory)) {
         return firmwareDirectory + kLogFileName;
     }
     return StateLogPath();

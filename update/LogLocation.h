@@ -8,8 +8,9 @@
 // True when the folder (ending in '/'; empty: the working directory) holds a coder firmware.
 bool HoldsCoderFirmware(const std::string& directory);
 
-// $XDG_STATE_HOME/Orvane/TarvelinLog.txt (default ~/.local/state/Orvane/), its folder created;
-// empty when it cannot be created.
+// TarvelinLog.txt in the folder Orvane of the user's state folder (UserStateFolder:
+// $XDG_STATE_HOME, default ~/.local/state/, on Linux; %LOCALAPPDATA% on Windows), the folder
+// created; empty when it cannot be created or written.
 std::string StateLogPath();
 
 // The log beside the firmware files, or the state folder's when that folder cannot be

@@ -1,11 +1,9 @@
 #include "update/OpenFailureTexts.h"
 
-#include <netdb.h>
-
 #include <algorithm>
-#include <cstring>
 
 #include "transport/SerialPorts.h"
+#include "transport/SystemErrorText.h"
 
 namespace {
 
@@ -37,9 +35,9 @@ bool IsModemManager(const OpenFailure& failure) {
 // The system's own words, for the cases our texts do not name.
 std::string SystemText(const OpenFailure& failure) {
     if (failure.kind == OpenFailureKind::HostNotFound) {
-        return gai_strerror(failure.systemError);
+        return ResolverErrorText(failure.systemError);
     }
-    return failure.systemError != 0 ? std::strerror(failure.systemError) : "";
+    return failure.systemError != 0 ? SystemErrorText(failure.systemError) : "";
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "update/SystemLocale.h"
 
 namespace {
 
@@ -98,7 +101,9 @@ const char* LocaleName() {
             return value;
         }
     }
-    return "";
+    // Set once: the system's language does not change while the program runs.
+    static const std::string platform = PlatformLocaleName();
+    return platform.c_str();
 }
 
 std::string FormatNumber(int64_t value, char conversion, bool zeroPad, int width) {

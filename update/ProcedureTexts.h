@@ -8,8 +8,9 @@
 // The numbered texts the procedure shows, in both languages the wizard speaks.
 enum class Language { English, German };
 
-// German when the locale (LC_ALL, else LC_MESSAGES, else LANG; empty counts as unset) starts
-// with "de", otherwise English. Read afresh on every call.
+// German when the locale (LC_ALL, else LC_MESSAGES, else LANG; empty counts as unset; without
+// any of them PlatformLocaleName, the Windows display language) starts with "de", otherwise
+// English. The variables are read afresh on every call.
 Language SystemLanguage();
 
 // "de" or "en".

@@ -1,6 +1,7 @@
 #include "update/UpdateLog.h"
 
 #include "uecp/FrameCodec.h"
+#include "update/LogFileStream.h"
 
 UpdateLog::~UpdateLog() {
     Close();
@@ -16,9 +17,8 @@ bool UpdateLog::Open(const std::string& path) {
         path_ = path;
     }
     // Not under the lock: a FIFO named as the log blocks here until it has a reader, and the
-    // last words of a signal must still get past WriteLine meanwhile. Binary mode: the CR LF
-    // line ends are written by us, the same on every platform.
-    std::FILE* file = std::fopen(path.c_str(), "wbe");
+    // last words of a signal must still get past WriteLine meanwhile.
+    std::FILE* file = OpenLogFileStream(path);
     std::lock_guard<std::mutex> lock(mutex_);
     file_ = file;
     return file_ != nullptr;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "update/CZelkorTools.h"
+#include "update/OsVersion.h"
 
 namespace {
 
@@ -77,8 +78,13 @@ TEST(CZelkorTools, CheckInitializedBeforeAndAfter) {
     EXPECT_EQ(fatal.messages.size(), 1u);
 }
 
-TEST(CZelkorTools, RunningKernelPassesTheOldestRow) {
-    // Every kernel this program builds on is newer than 4.10.
+TEST(CZelkorTools, RunningSystemPassesTheOldestRow) {
+    // Every kernel this program builds on is newer than 4.10, and every Windows it runs on
+    // (Wine included) is 6.1 or later.
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    ASSERT_TRUE(OsVersion(major, minor));
+    EXPECT_GE(major, 4u) << major << "." << minor;
     FatalMessages fatal;
     CZelkorTools tools;
     EXPECT_TRUE(tools.Initialize(0));

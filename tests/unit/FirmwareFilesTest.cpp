@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "TempDirectory.h"
+#include "update/ExecutablePath.h"
 #include "update/FirmwareFiles.h"
+#include "update/LogLocation.h"
+#include "update/Utf8Path.h"
 
 namespace {
 
@@ -38,9 +40,13 @@ TEST(FirmwareFiles, VersionToFlashText) {
 TEST(FirmwareFiles, ProgramDirectoryHoldsThisExecutable) {
     const std::string& directory = GetProgramDirectory();
     ASSERT_FALSE(directory.empty());
-    EXPECT_EQ(directory.front(), '/');
+    EXPECT_TRUE(PathFromUtf8(directory).is_absolute()) << directory;
     EXPECT_EQ(directory.back(), '/');
-    EXPECT_EQ(access((directory + "tarvelin_unit_tests").c_str(), X_OK), 0) << directory;
+    EXPECT_EQ(directory.find('\\'), std::string::npos) << "one separator everywhere";
+    const std::string program = ExecutablePath();
+    ASSERT_EQ(program.rfind(directory, 0), 0u) << program;
+    EXPECT_EQ(program.substr(directory.size()).rfind("tarvelin_unit_tests", 0), 0u) << program;
+    EXPECT_TRUE(std::filesystem::is_regular_file(PathFromUtf8(program))) << program;
     EXPECT_EQ(&GetProgramDirectory(), &directory);
 }
 
@@ -66,7 +72,7 @@ TEST(FirmwareFiles, FindMatchesCaseInsensitivelyAndInNameOrder) {
 
     // A directory only looks like a firmware file; the directory argument may lack its "/".
     TempDirectory other;
-    ASSERT_EQ(mkdir((other.Path() + "0.img").c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(PathFromUtf8(other.Path() + "0.img")));
     other.WriteFile("1.img");
     ASSERT_TRUE(FindFirmwareFile("*.img", path, other.Path().substr(0, other.Path().size() - 1)));
     EXPECT_EQ(path, other.Path() + "1.img");
@@ -77,6 +83,19 @@ TEST(FirmwareFiles, FindMatchesCaseInsensitivelyAndInNameOrder) {
     misses.WriteFile(".img");
     EXPECT_FALSE(FindFirmwareFile("*.img", path, misses.Path()));
     EXPECT_FALSE(FindFirmwareFile("*.img", path, dir.Path() + "missing/"));
+}
+
+TEST(FirmwareFiles, NamesAndFoldersBeyondAsciiAreUtf8) {
+    TempDirectory dir;
+    ASSERT_TRUE(std::filesystem::create_directory(PathFromUtf8(dir.Path() + "Übertragung")));
+    const std::string folder = dir.Path() + "Übertragung/";
+    const std::string file = "Cöder_V02_16.IMG";
+    std::ofstream(PathFromUtf8(folder + file), std::ios::binary) << "x";
+    std::string path;
+    ASSERT_TRUE(FindFirmwareFile("*.img", path, folder));
+    EXPECT_EQ(path, folder + file);
+    EXPECT_EQ(VersionToFlashText(path), "2.16 (Cöder_V02_16.IMG)");
+    EXPECT_TRUE(HoldsCoderFirmware(folder));
 }
 
 class RecordingQuestions : public DiscoveryQuestions {

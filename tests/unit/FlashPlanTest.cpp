@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <future>
 #include <string>
 #include <vector>
 
+#include "BlockingPipe.h"
 #include "TempDirectory.h"
+#include "update/FirmwareFileReader.h"
 #include "update/FlashPlan.h"
 #include "update/UpdateCodes.h"
 
@@ -76,8 +74,8 @@ TEST(FlashPlan, FileChecksRefuseWhatCannotBeFlashedWhole) {
     const std::string good = dir.WriteFile("good.img", 130);
     const std::string empty = dir.WriteFile("empty.img", 0);
     const std::string large = dir.WriteFile("large.img", 0x4DF00 + 1);
-    const std::string fifo = dir.Path() + "fifo.dsp";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    BlockingPipe fifo(dir.Path(), "fifo.dsp");
+    ASSERT_TRUE(fifo.Valid());
 
     const FileCheck ok = CheckFirmwareFile(good, 0x8000);
     EXPECT_TRUE(ok.opened);
@@ -89,12 +87,18 @@ TEST(FlashPlan, FileChecksRefuseWhatCannotBeFlashedWhole) {
     EXPECT_EQ(CheckFirmwareFile(dir.Path(), 0x8000).problem, "not a regular file");
     const FileCheck missing = CheckFirmwareFile(dir.Path() + "none.img", 0x8000);
     EXPECT_FALSE(missing.opened);
-    EXPECT_EQ(missing.problem, "No such file or directory");
+    // The system's own words ("No such file or directory" on Linux), as the reader has them.
+    FirmwareFileReader reader;
+    ASSERT_FALSE(reader.Open(dir.Path() + "none.img"));
+    EXPECT_FALSE(missing.problem.empty());
+    EXPECT_EQ(missing.problem, reader.OpenError());
 
-    // Opening a FIFO for reading waits for a writer unless told not to: the check must not.
-    auto check = std::async(std::launch::async, [&] { return CheckFirmwareFile(fifo, 0xD800); });
+    // Opening a FIFO for reading, or reading a pipe, waits for a writer unless told not to: the
+    // check must not.
+    auto check =
+        std::async(std::launch::async, [&] { return CheckFirmwareFile(fifo.Path(), 0xD800); });
     if (check.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // lets the blocked open return
+        fifo.Release();  // lets the blocked open or read return
         FAIL() << "the check of a FIFO blocked";
     }
     EXPECT_EQ(check.get().problem, "not a regular file");

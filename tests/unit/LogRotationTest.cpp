@@ -1,13 +1,13 @@
 // The logs before the current one are kept beside it: names, the order over more runs than are
 // kept, what is left alone, and a rotation that fails without taking the new log with it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "BlockingPipe.h"
 #include "TempDirectory.h"
 #include "update/LogRotation.h"
 #include "update/UpdateProcedure.h"
@@ -63,11 +63,11 @@ TEST(LogRotation, LeavesMissingEmptyAndSpecialFilesAlone) {
     EXPECT_EQ(ReadWhole(RotatedLogPath(log, 1)), "the failed run\r\n");
     EXPECT_TRUE(std::filesystem::exists(log));
 
-    const std::string fifo = dir.Path() + "fifo.log";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_FALSE(RotateLogs(fifo).Failed());
-    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-    EXPECT_FALSE(std::filesystem::exists(RotatedLogPath(fifo, 1)));
+    BlockingPipe fifo(dir.Path(), "fifo.log");
+    ASSERT_TRUE(fifo.Valid());
+    EXPECT_FALSE(RotateLogs(fifo.Path()).Failed());
+    EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(fifo.Path())));
+    EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(RotatedLogPath(fifo.Path(), 1))));
 }
 
 class NoSink : public ProcedureSink {

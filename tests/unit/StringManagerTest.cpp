@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <tinyxml.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Environment.h"
+#include "GuardPage.h"
 #include "uecp/ResultCodes.h"
 #include "update/CNamedItem.h"
 #include "update/CZelkorTools.h"
@@ -16,41 +16,6 @@
 #include "update/StringResources.h"
 
 namespace {
-
-// Bytes that end where an inaccessible page begins, so a read past them faults in every build,
-// with or without a sanitizer (TinyXML itself is not instrumented).
-class BytesBeforeGuardPage {
-public:
-    explicit BytesBeforeGuardPage(const std::string& bytes) {
-        page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        void* mapped =
-            mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED || bytes.size() > page_) {
-            return;
-        }
-        mapping_ = static_cast<char*>(mapped);
-        if (mprotect(mapping_ + page_, page_, PROT_NONE) != 0) {
-            return;
-        }
-        data_ = mapping_ + page_ - bytes.size();
-        std::memcpy(data_, bytes.data(), bytes.size());
-    }
-    ~BytesBeforeGuardPage() {
-        if (mapping_ != nullptr) {
-            munmap(mapping_, 2 * page_);
-        }
-    }
-    BytesBeforeGuardPage(const BytesBeforeGuardPage&) = delete;
-    BytesBeforeGuardPage& operator=(const BytesBeforeGuardPage&) = delete;
-
-    // Null when the guard page could not be set up.
-    const char* data() const { return data_; }
-
-private:
-    size_t page_ = 0;
-    char* mapping_ = nullptr;
-    char* data_ = nullptr;
-};
 
 // Name, value and attributes of every node, children sorted by their map key, one per line.
 std::string Dump(const CNamedItem& node, int depth = 0) {
@@ -188,15 +153,11 @@ TEST_F(StringManagerTest, ErrorTextUsesTheProcessManager) {
 TEST_F(StringManagerTest, LanguageComesFromTheLocale) {
     const char* saved = std::getenv("LC_ALL");
     const std::string savedValue = saved != nullptr ? saved : "";
-    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    SetEnvironment("LC_ALL", "de_DE.UTF-8");
     StringManager german;
-    setenv("LC_ALL", "C.UTF-8", 1);
+    SetEnvironment("LC_ALL", "C.UTF-8");
     StringManager english;
-    if (saved != nullptr) {
-        setenv("LC_ALL", savedValue.c_str(), 1);
-    } else {
-        unsetenv("LC_ALL");
-    }
+    SetEnvironment("LC_ALL", saved != nullptr ? savedValue.c_str() : nullptr);
     EXPECT_EQ(german.Language(), "de");
     EXPECT_EQ(english.Language(), "en");
     ASSERT_TRUE(german.LoadFromResource(135));

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "TempDirectory.h"
+#include "update/LogRotation.h"
 #include "update/UpdateLog.h"
 
 namespace {
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -53,6 +54,23 @@ TEST(UpdateLog, SecondOpenEmptiesTheFile) {
     ASSERT_TRUE(log.Open(path));
     EXPECT_EQ(ReadWhole(path), "");
     log.WriteLine("second identification");
+    EXPECT_EQ(ReadWhole(path), "second identification\r\n");
+}
+
+// The next identification keeps this log as the previous one while it is still open, and
+// another program may read it meanwhile.
+TEST(UpdateLog, AnOpenLogIsReadAndMovedAside) {
+    TempDirectory dir;
+    const std::string path = dir.Path() + "Cöder-Log.txt";
+    UpdateLog log;
+    ASSERT_TRUE(log.Open(path));
+    log.WriteLine("first identification");
+    EXPECT_EQ(ReadWhole(path), "first identification\r\n");
+    const LogRotation rotation = RotateLogs(path);
+    EXPECT_FALSE(rotation.Failed()) << rotation.stuck << ": " << rotation.reason;
+    ASSERT_TRUE(log.Open(path));
+    log.WriteLine("second identification");
+    EXPECT_EQ(ReadWhole(RotatedLogPath(path, 1)), "first identification\r\n");
     EXPECT_EQ(ReadWhole(path), "second identification\r\n");
 }
 

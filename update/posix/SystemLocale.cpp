@@ -1,0 +1,5 @@
+#include "update/SystemLocale.h"
+
+std::string PlatformLocaleName() {
+    return "";
+}
