@@ -203,8 +203,8 @@ private slots:
         FirmwareFolder folder(true, false);
         CUpdaterPropertySheet sheet;
         UseFolder(sheet, folder);
-        sheet.m_connectPage->connectionType = 0;
-        sheet.m_connectPage->serialPort = 9;
+        sheet.m_connectPage->Logic().connectionType = 0;
+        sheet.m_connectPage->Logic().serialPort = 9;
         QVERIFY2(ShowConnect(sheet), "Next never became enabled");
         QCOMPARE(Find<QComboBox>(&sheet, "connectComCombo")->currentText(), QString("COM9"));
         QVERIFY2(Identify(sheet, 30000), "no identification within 30 s");
