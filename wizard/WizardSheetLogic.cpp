@@ -81,22 +81,15 @@ WizardSheetLogic::WizardSheetLogic(WizardView& view, SettingsStore& settings, La
     procedure_->logWindow->SetWakeup(
         [this] { view_.PostToGuiThread([this] { procedure_->logWindow->DispatchPending(); }); });
 
-    // The controls as the page templates have them.
-    InfoPageState& info = state_.info;
-    info.status.text = TemplateTextString(TemplateText::InfoConnecting, language);
-    info.versionLabels = true;
-    info.hint.text = TemplateTextString(TemplateText::InfoInstruction, language);
-    info.closeNote.visible = false;
+    // The texts of the page templates, the rest as every showing of a page begins.
     UpdatePageState& update = state_.update;
-    update.status.text = TemplateTextString(TemplateText::UpdateStarting, language);
-    update.failureNote.visible = false;
     update.stages[0].text = PageLabelText(PageLabel::Stage1, language);
     update.stages[1].text = PageLabelText(PageLabel::Stage2, language);
     update.stages[2].text = PageLabelText(PageLabel::Stage3, language);
-    update.progress.visible = true;
-    update.newVersionLabel = true;
-    update.showLogButton = true;
-    update.closeNote.visible = false;
+    ResetInfoPage();
+    ResetUpdatePage();
+    state_.info.status.text = TemplateTextString(TemplateText::InfoConnecting, language);
+    update.status.text = TemplateTextString(TemplateText::UpdateStarting, language);
     state_.buttons.endBackCaption = Text(218);
 }
 
