@@ -351,22 +351,6 @@ private slots:
         QVERIFY(!sheet.isVisible());
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
     }
-
-    void missingCoderFirmwareEndsTheProgram() {
-        QTemporaryDir empty;
-        CUpdaterPropertySheet sheet;
-        sheet.SetFirmwareFolder(empty.path());
-        struct Questions : DiscoveryQuestions {
-            int missing = 0;
-            void CoderFileMissing() override { ++missing; }
-            bool ConfirmCoderOnly() override { return true; }
-        } questions;
-        sheet.SetDiscoveryQuestions(&questions);
-        sheet.show();
-        QVERIFY2(WaitUntil([&] { return !sheet.isVisible(); }, 3000), "the wizard stays open");
-        QCOMPARE(questions.missing, 1);
-        QCOMPARE(sheet.result(), int(QDialog::Rejected));
-    }
 };
 
 static GuiTestRegistration registration("Wizard", [] { return std::make_unique<WizardTest>(); });

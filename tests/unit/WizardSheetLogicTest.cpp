@@ -533,7 +533,7 @@ TEST(WizardSheetLogic, WaitsCountDown) {
 }
 
 // The firmware folder: the start argument, else beside the program, else the user's choice,
-// remembered; Cancel there is box 207 and the end.
+// remembered; Cancel there, or a folder without a coder firmware, is box 207 and the end.
 TEST(WizardSheetLogic, FirmwareFolderIsAskedForAndRemembered) {
     TempDirectory firmware;
     firmware.WriteFile("Coder_V02_16.img", 128);
@@ -562,9 +562,14 @@ TEST(WizardSheetLogic, FirmwareFolderIsAskedForAndRemembered) {
         EXPECT_EQ(sheet.logic.Procedure().m_dspFile, firmware.Path() + "Dsp_V01_05.dsp");
         EXPECT_TRUE(sheet.settings.writes.empty());  // an argument is not a choice
     }
-    {
-        Sheet sheet;  // the chooser is cancelled
+    for (const bool emptyFolder : {false, true}) {
+        TempDirectory empty;
+        Sheet sheet;  // the chooser is cancelled, or the folder given holds no coder firmware
+        if (emptyFolder) {
+            sheet.logic.SetStartFolder(empty.Path());
+        }
         sheet.logic.OnIdle(true);
+        EXPECT_EQ(sheet.view.chooserAsked, emptyFolder ? 0 : 1);
         ASSERT_EQ(sheet.view.boxes.size(), 1u);
         EXPECT_EQ(sheet.view.boxes[0].icon, WizardView::Icon::Critical);
         EXPECT_EQ(sheet.view.boxes[0].text, "Cannot find the file with the Coder firmware!");
