@@ -110,5 +110,6 @@ add_library(tarvelin_wizard STATIC ${wizard_sources})
 target_link_libraries(tarvelin_wizard PUBLIC tarvelin_core)
 target_sources(tarvelin_unit_tests PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/ConnectPageLogicTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/StartArgumentsTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/WizardSheetLogicTest.cpp)
 target_link_libraries(tarvelin_unit_tests PRIVATE tarvelin_wizard)

@@ -114,7 +114,7 @@ void CUpdaterPropertySheet::ScheduleIdle() {
     m_kickIdlePending = true;
     QTimer::singleShot(0, this, [this] {
         m_kickIdlePending = false;
-        m_logic->OnIdle(isVisible());
+        m_logic->OnKickIdle(isVisible());
     });
 }
 

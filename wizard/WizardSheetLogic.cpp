@@ -166,7 +166,7 @@ bool WizardSheetLogic::OnCloseRequested() {
     return false;
 }
 
-void WizardSheetLogic::OnIdle(bool windowShown) {
+void WizardSheetLogic::OnKickIdle(bool windowShown) {
     if (state_.page != WizardPage::Connect || !windowShown) {
         return;
     }

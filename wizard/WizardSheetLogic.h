@@ -49,7 +49,7 @@ public:
     // The close box, Escape, Cancel or Finish: false while a worker runs, and the page says why.
     bool OnCloseRequested();
     // The idle moment; `windowShown`: the wizard's window is on the screen.
-    void OnIdle(bool windowShown);
+    void OnKickIdle(bool windowShown);
     // Some time passed while a busy line shows: its countdown.
     void OnWaitTick();
     // "Show log file...".

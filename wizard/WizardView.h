@@ -17,7 +17,7 @@ public:
     // the current event is handled. Called from worker threads too; never blocks and never runs
     // `task` at once. Tasks still queued when the view goes are dropped.
     virtual void PostToGuiThread(std::function<void()> task) = 0;
-    // Calls WizardSheetLogic::OnIdle once the GUI thread has nothing else to do; several
+    // Calls WizardSheetLogic::OnKickIdle once the GUI thread has nothing else to do; several
     // requests before that moment are one call.
     virtual void ScheduleIdle() = 0;
     // A modal message box; Cancel for a box closed without a button.

@@ -542,22 +542,22 @@ TEST(WizardSheetLogic, FirmwareFolderIsAskedForAndRemembered) {
         Sheet sheet;
         sheet.settings.strings[kFirmwareFolderValue] = "/srv/last";
         sheet.view.chosenFolder = firmware.Path() + ".";
-        sheet.logic.OnIdle(false);
+        sheet.logic.OnKickIdle(false);
         EXPECT_EQ(sheet.view.chooserAsked, 0);  // not before the window shows
-        sheet.logic.OnIdle(true);
+        sheet.logic.OnKickIdle(true);
         EXPECT_EQ(sheet.view.chooserAsked, 1);
         EXPECT_EQ(sheet.view.chooserTitle, "Choose the folder with the firmware files");
         EXPECT_EQ(sheet.view.chooserStart, "/srv/last");
         EXPECT_EQ(sheet.settings.strings[kFirmwareFolderValue], firmware.Path() + ".");
         EXPECT_EQ(sheet.logic.Procedure().m_coderFile, firmware.Path() + "Coder_V02_16.img");
         EXPECT_FALSE(sheet.view.ended);
-        sheet.logic.OnIdle(true);
+        sheet.logic.OnKickIdle(true);
         EXPECT_EQ(sheet.view.chooserAsked, 1);  // once per run
     }
     {
         Sheet sheet;
         sheet.logic.SetStartFolder(firmware.Path());
-        sheet.logic.OnIdle(true);
+        sheet.logic.OnKickIdle(true);
         EXPECT_EQ(sheet.view.chooserAsked, 0);
         EXPECT_EQ(sheet.logic.Procedure().m_dspFile, firmware.Path() + "Dsp_V01_05.dsp");
         EXPECT_TRUE(sheet.settings.writes.empty());  // an argument is not a choice
@@ -568,7 +568,7 @@ TEST(WizardSheetLogic, FirmwareFolderIsAskedForAndRemembered) {
         if (emptyFolder) {
             sheet.logic.SetStartFolder(empty.Path());
         }
-        sheet.logic.OnIdle(true);
+        sheet.logic.OnKickIdle(true);
         EXPECT_EQ(sheet.view.chooserAsked, emptyFolder ? 0 : 1);
         ASSERT_EQ(sheet.view.boxes.size(), 1u);
         EXPECT_EQ(sheet.view.boxes[0].icon, WizardView::Icon::Critical);
@@ -581,7 +581,7 @@ TEST(WizardSheetLogic, FirmwareFolderIsAskedForAndRemembered) {
         Sheet sheet;  // no DSP firmware, and Cancel in box 208
         sheet.view.boxAnswer = WizardView::Answer::Cancel;
         sheet.logic.SetStartFolder(coderOnly.Path());
-        sheet.logic.OnIdle(true);
+        sheet.logic.OnKickIdle(true);
         ASSERT_EQ(sheet.view.boxes.size(), 1u);
         EXPECT_EQ(sheet.view.boxes[0].icon, WizardView::Icon::Question);
         EXPECT_EQ(sheet.view.boxes[0].buttons, WizardView::Buttons::OkCancel);
@@ -603,12 +603,12 @@ TEST(WizardSheetLogic, ConnectPageNextAtIdle) {
     sheet.logic.Connect().OnTcpClicked(true);
     sheet.logic.Connect().OnAddressEdited("127.0.0.1");
     sheet.logic.Connect().OnPortEdited("4001");
-    sheet.logic.OnIdle(true);
+    sheet.logic.OnKickIdle(true);
     EXPECT_TRUE(buttons.next);
     EXPECT_FALSE(buttons.back);
     EXPECT_TRUE(buttons.cancel);
     sheet.logic.Connect().OnPortEdited("0");
-    sheet.logic.OnIdle(true);
+    sheet.logic.OnKickIdle(true);
     EXPECT_FALSE(buttons.next);
 }
 
