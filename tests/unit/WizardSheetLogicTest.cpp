@@ -483,11 +483,18 @@ TEST(WizardSheetLogic, CloseIsRefusedWhileAWorkerRuns) {
     }
 }
 
-// A refused connection says why under "Could not connect to Coder!".
+// A refused connection says why under "Could not connect to Coder!"; the warning an earlier
+// visit left where the instruction belongs is gone.
 TEST(WizardSheetLogic, RefusedConnectionShowsTheReasons) {
     Sheet sheet;
-    ASSERT_TRUE(sheet.RunPage(WizardPage::Info)) << "no identification within 30 s";
+    sheet.Tcp("???");
+    sheet.logic.Dispatch(WM_UPD_IDENTIFIED, UPD_NETPC_TOO_OLD, 0);
     const InfoPageState& info = sheet.logic.State().info;
+    ASSERT_EQ(info.hint.colour, kRed);
+    ASSERT_TRUE(sheet.RunPage(WizardPage::Info)) << "no identification within 30 s";
+    EXPECT_EQ(info.hint.text.rfind("Press \"Next >\"", 0), 0u) << info.hint.text;
+    EXPECT_EQ(info.hint.colour, kBlack);
+    EXPECT_FALSE(info.hint.bold);
     EXPECT_EQ(info.status.text, "Could not connect to Coder!");
     EXPECT_EQ(info.status.colour, kRed);
     EXPECT_NE(info.detail.text.find("127.0.0.1:1"), std::string::npos) << info.detail.text;
