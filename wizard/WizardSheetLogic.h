@@ -50,7 +50,8 @@ public:
     bool OnCloseRequested();
     // The idle moment; `windowShown`: the wizard's window is on the screen.
     void OnKickIdle(bool windowShown);
-    // Some time passed while a busy line shows: its countdown.
+    // Some time passed while a busy line shows: its countdown. A view calls it a few times a
+    // second while the state has an active wait line.
     void OnWaitTick();
     // "Show log file...".
     void ShowLogFile();
