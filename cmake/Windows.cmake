@@ -44,6 +44,30 @@ foreach(header_dir boost CLI nlohmann)
   endif()
 endforeach()
 
+# fleet/ and cli/: tarvelin-cli.exe. CLI11 and nlohmann-json are the host's headers above.
+file(GLOB fleet_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fleet/*.cpp)
+add_library(tarvelin_fleet STATIC ${fleet_sources})
+target_link_libraries(tarvelin_fleet PUBLIC tarvelin_console)
+target_include_directories(tarvelin_fleet SYSTEM PUBLIC ${TARVELIN_HOST_HEADERS})
+
+file(GLOB cli_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/*.cpp)
+list(REMOVE_ITEM cli_sources ${CMAKE_CURRENT_SOURCE_DIR}/cli/main.cpp)
+add_library(tarvelin_cli_core STATIC ${cli_sources})
+target_link_libraries(tarvelin_cli_core PUBLIC tarvelin_fleet)
+target_compile_definitions(tarvelin_cli_core PRIVATE TARVELIN_VERSION="${PROJECT_VERSION}")
+
+# The manifest (UTF-8 as the ANSI code page, Windows 10 and later) and the version resource.
+string(REPLACE "." "," TARVELIN_VERSION_COMMAS "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
+set(TARVELIN_FILE_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
+set(TARVELIN_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.manifest)
+configure_file(cli/win32/tarvelin-cli.manifest ${TARVELIN_MANIFEST} @ONLY)
+configure_file(cli/win32/tarvelin-cli.rc.in ${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.rc @ONLY)
+enable_language(RC)
+add_executable(tarvelin-cli cli/main.cpp ${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.rc)
+target_link_libraries(tarvelin-cli PRIVATE tarvelin_cli_core)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.rc PROPERTIES
+  OBJECT_DEPENDS ${TARVELIN_MANIFEST})
+
 enable_testing()
 
 # The tests of what is built above; the others test code that is not built yet, or use POSIX
