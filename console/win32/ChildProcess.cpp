@@ -14,6 +14,7 @@
 
 #include "console/SignalPipe.h"
 #include "console/win32/CommandLineQuoting.h"
+#include "console/win32/InterruptEvent.h"
 #include "transport/SystemErrorText.h"
 #include "transport/win32/WideText.h"
 
@@ -477,10 +478,23 @@ std::optional<ChildExit> ChildProcess::Wait(std::chrono::milliseconds bound) {
 }
 
 bool ChildProcess::Interrupt() {
+    if (!Started() || state_->exit) {
+        return false;
+    }
     // A console sends its control events to process groups: the child's own group, or ours,
     // which would interrupt us as well.
-    return Started() && !state_->exit && state_->ownGroup &&
-           GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, state_->pid);
+    if (state_->ownGroup && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, state_->pid)) {
+        return true;
+    }
+    // No console in common (or Wine's, which delivers no Ctrl-Break): a child that watches
+    // its signals listens to its interrupt event too.
+    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, InterruptEventName(state_->pid).c_str());
+    if (event == nullptr) {
+        return false;
+    }
+    const bool set = SetEvent(event);
+    CloseHandle(event);
+    return set;
 }
 
 bool ChildProcess::Signal(int number) {
