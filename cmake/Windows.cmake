@@ -78,6 +78,7 @@ set(tarvelin_windows_unit_tests
   unit/UpdateLogTest
   win32/CommandLineQuotingTest
   win32/ConsoleControlTest
+  win32/ConsoleOnWindowsTest
   win32/OpenFailureKindsTest
   win32/PortIdsTest
   win32/SerialSetupTest

@@ -67,6 +67,9 @@ struct PipeReader {
     // Appends what the pending read brought; false once the pipe ended.
     enum class Outcome { Data, Nothing, Ended };
     Outcome Collect(std::string& into) {
+        if (!pending) {
+            return Outcome::Ended;  // the last read could not be started
+        }
         DWORD got = 0;
         if (!GetOverlappedResult(pipe, &overlapped, &got, FALSE)) {
             if (GetLastError() == ERROR_IO_INCOMPLETE) {
@@ -262,9 +265,12 @@ std::wstring EnvironmentBlock(const std::vector<std::string>& first) {
 // started meanwhile would inherit them and hold a pipe open after ours ended.
 std::mutex g_startMutex;
 
-// An exception code as a process's exit code: a crash, where POSIX would name a signal.
+constexpr DWORD kControlCExit = 0xC000013Au;  // ended by the default handler of a Ctrl-C
+
+// An exception code as a process's exit code: a crash, where POSIX would name a signal. Only
+// the system's error codes and a breakpoint: exit(-1) is no crash.
 bool IsCrash(DWORD code) {
-    return code >= 0xC0000000u || code == 0x80000003u;  // errors, and a breakpoint
+    return (code >> 28) == 0xCu || code == 0x80000003u;
 }
 
 }  // namespace
@@ -281,6 +287,9 @@ struct ChildProcess::State {
     std::string startError;
 
     ChildExit Decode(DWORD code) const {
+        if (code == kControlCExit) {
+            return ChildExit{false, -1, kSignalInterrupt};  // as SIGINT's default would end it
+        }
         if (IsCrash(code)) {
             return ChildExit{false, -1, static_cast<int>(code)};
         }
@@ -558,12 +567,11 @@ std::string DescribeSignal(int signal) {
         {0xC0000374u, "Heap corruption"},
         {0xC0000135u, "DLL not found"},
         {0xC0000142u, "DLL initialization failed"},
-        {0xC000013Au, "Ended by Ctrl-C"},
         {0x80000003u, "Breakpoint"},
     };
     char code[16];
     std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(signal));
-    if (signal < 0 || IsCrash(static_cast<DWORD>(signal))) {
+    if (signal < 0) {
         for (const Name& name : kCrashes) {
             if (name.code == static_cast<DWORD>(signal)) {
                 return std::string(name.text) + " (" + code + ")";

@@ -85,7 +85,9 @@ struct EndCase {
 };
 
 void PrintTo(const EndCase& c, std::ostream* os) {
-    *os << c.arguments[0];
+    for (const std::string& argument : c.arguments) {
+        *os << argument << " ";
+    }
 }
 
 class ChildEndsOnWindows : public testing::TestWithParam<EndCase> {};
@@ -112,6 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
     Ends, ChildEndsOnWindows,
     testing::Values(EndCase{{"exit", "0"}, {true, 0, 0}, 0, ""},
                     EndCase{{"exit", "75"}, {true, 75, 0}, 75, ""},
+                    EndCase{{"exit", "0xFFFFFFFF"}, {true, -1, 0}, -1, ""},  // exit(-1)
+                    EndCase{{"exit", "0xC000013A"}, {false, -1, 2}, 130, "Interrupt"},
                     EndCase{{"crash"},
                             {false, -1, static_cast<int>(0xC0000005u)},
                             static_cast<int>(0xC0000005u),
