@@ -85,8 +85,8 @@ struct EndCase {
 };
 
 void PrintTo(const EndCase& c, std::ostream* os) {
-    for (const std::string& argument : c.arguments) {
-        *os << argument << " ";
+    for (size_t i = 0; i < c.arguments.size(); ++i) {
+        *os << (i > 0 ? " " : "") << c.arguments[i];
     }
 }
 
