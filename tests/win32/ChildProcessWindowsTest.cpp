@@ -190,21 +190,25 @@ TEST(ChildProcessOnWindows, APipeReadIsBoundedAndAnInterruptReachesTheChildsSign
 }
 
 TEST(ChildProcessOnWindows, AGrandchildEndsWhenItsParentIsKilled) {
-    // Without a job of its own the parent is ended alone: its job ends the grandchild.
-    ChildOptions options = Child({"hold-child", "600000"});
-    options.whenParentEnds = ChildOptions::WhenParentEnds::Nothing;
-    ChildProcess parent(options);
-    ASSERT_TRUE(parent.Started()) << parent.StartError();
-    std::string out;
-    ASSERT_TRUE(parent.ReadOutputUntil(out, "\n", seconds(10))) << out;
-    const auto grandchildId = static_cast<DWORD>(std::stoul(out));
-    HANDLE grandchild = OpenProcess(SYNCHRONIZE, FALSE, grandchildId);
-    ASSERT_NE(grandchild, nullptr) << out;
-    EXPECT_EQ(WaitForSingleObject(grandchild, 0), WAIT_TIMEOUT) << "it runs while its parent does";
-    parent.Kill();
-    EXPECT_EQ(WaitForSingleObject(grandchild, 10000), WAIT_OBJECT_0)
-        << "the grandchild outlived its parent by 10 s";
-    CloseHandle(grandchild);
+    // Without a job of its own the parent is ended alone, and its job ends the grandchild; in
+    // a job, the grandchild's job nests in its parent's.
+    for (const auto whenParentEnds :
+         {ChildOptions::WhenParentEnds::Nothing, ChildOptions::WhenParentEnds::Kill}) {
+        ChildOptions options = Child({"hold-child", "600000"});
+        options.whenParentEnds = whenParentEnds;
+        ChildProcess parent(options);
+        ASSERT_TRUE(parent.Started()) << parent.StartError();
+        std::string out;
+        ASSERT_TRUE(parent.ReadOutputUntil(out, "\n", seconds(10))) << out;
+        HANDLE grandchild = OpenProcess(SYNCHRONIZE, FALSE, std::strtoul(out.c_str(), nullptr, 10));
+        ASSERT_NE(grandchild, nullptr) << out;
+        EXPECT_EQ(WaitForSingleObject(grandchild, 0), WAIT_TIMEOUT)
+            << "it runs while its parent does";
+        parent.Kill();
+        EXPECT_EQ(WaitForSingleObject(grandchild, 10000), WAIT_OBJECT_0)
+            << "the grandchild outlived its parent by 10 s";
+        CloseHandle(grandchild);
+    }
 }
 
 }  // namespace
