@@ -1,12 +1,11 @@
 #include "cli/CliReport.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <iostream>
 
 #include "cli/CliTexts.h"
+#include "console/ConsoleInput.h"
+#include "console/ConsoleOutput.h"
+#include "console/EndNow.h"
 #include "console/EventNames.h"
 #include "console/TerminalText.h"
 #include "console/TerminalWidth.h"
@@ -25,7 +24,7 @@ CliReport::CliReport(const CliOptions& options, Language language)
       yes_(options.yes),
       jsonWanted_(options.json),
       events_(stdout, options.events),
-      waits_(std::make_unique<WaitCountdown>(human_, isatty(fileno(human_)) != 0, !quiet_,
+      waits_(std::make_unique<WaitCountdown>(human_, IsTerminal(human_), !quiet_,
                                              [this] { return TerminalWidth(); })) {}
 
 void CliReport::Info(const std::string& text) {
@@ -80,7 +79,7 @@ bool CliReport::Confirm(const std::string& question, const std::string& prompt,
     if (yes_) {
         return answered(true);
     }
-    if (!isatty(STDIN_FILENO)) {
+    if (!StandardInputIsTerminal()) {
         Problem(FormatString(CliTextFormat(CliText::ConfirmationNeeded, language_), {prompt}));
         return answered(false);
     }
@@ -93,8 +92,7 @@ bool CliReport::Confirm(const std::string& question, const std::string& prompt,
             std::fputc('\n', human_);
             return answered(false);
         }
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        if (poll(&input, 1, 100) > 0) {
+        if (WaitStandardInputLine(std::chrono::milliseconds(100))) {
             break;
         }
     }
@@ -130,7 +128,7 @@ void CliReport::Tick() {
 }
 
 void CliReport::BeginProgress() {
-    const bool terminal = isatty(fileno(human_)) != 0;
+    const bool terminal = IsTerminal(human_);
     progress_ = std::make_unique<ProgressDisplay>(human_, terminal, !quiet_,
                                                   [this] { return TerminalWidth(); });
     erasesSeen_ = 0;
@@ -196,31 +194,19 @@ void CliReport::EndedNow(const std::string& text, int status, const std::string&
     if (!logPath.empty()) {
         words += FormatString(CliTextFormat(CliText::LogAt, language_), {logPath}) + "\n";
     }
-    const auto put = [](int fd, const std::string& bytes) {
-        for (size_t done = 0; done < bytes.size();) {
-            const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return;
-            }
-            done += static_cast<size_t>(n);
-        }
-    };
-    put(STDERR_FILENO, words);
+    WriteNow(stderr, words);
     nlohmann::ordered_json result = nlohmann::ordered_json::object();
     result["logPath"] =
         logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(logPath);
     result["message"] = text;
     result["exitStatus"] = status;
     if (jsonWanted_) {
-        put(STDOUT_FILENO, JsonWriter::Line(result) + "\n");
+        WriteNow(stdout, JsonWriter::Line(result) + "\n");
     }
     if (events_.Enabled()) {
         nlohmann::ordered_json line = {{"event", kEventResult}};
         line.update(result);
-        put(STDOUT_FILENO, JsonWriter::Line(line) + "\n");
+        WriteNow(stdout, JsonWriter::Line(line) + "\n");
     }
 }
 

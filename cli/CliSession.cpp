@@ -1,11 +1,9 @@
 #include "cli/CliSession.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include "cli/CliDryRun.h"
 #include "cli/CliTexts.h"
@@ -20,6 +18,7 @@
 #include "update/PageLabels.h"
 #include "update/StringManager.h"
 #include "update/UpdateLog.h"
+#include "update/Utf8Path.h"
 
 namespace {
 
@@ -293,11 +292,12 @@ bool CliSession::ChooseFiles(int& status) {
 
     if (!options_.coderFile.empty()) {
         // Files named one by one, e.g. from a download folder that holds other files too.
-        struct stat info {};
+        std::error_code error;
+        const auto found = std::filesystem::status(PathFromUtf8(options_.coderFile), error);
         std::string problem;
-        if (stat(options_.coderFile.c_str(), &info) != 0) {
-            problem = std::strerror(errno);
-        } else if (!S_ISREG(info.st_mode)) {
+        if (error) {
+            problem = error.message();
+        } else if (!std::filesystem::is_regular_file(found)) {
             problem = "not a regular file";
         }
         if (!problem.empty()) {
@@ -377,7 +377,8 @@ bool CliSession::OpenLog(int& status) {
     if (named) {
         // Named by the user: a log that cannot be written is an error now, not after the run.
         std::FILE* probe = std::fopen(path.c_str(), "a");
-        const std::string reason = probe == nullptr ? std::strerror(errno) : "cannot be opened";
+        const std::string reason =
+            probe == nullptr ? std::generic_category().message(errno) : "cannot be opened";
         if (probe != nullptr) {
             std::fclose(probe);
         }

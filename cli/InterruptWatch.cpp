@@ -1,9 +1,8 @@
 #include "cli/InterruptWatch.h"
 
-#include <unistd.h>
-
 #include <chrono>
 
+#include "console/EndNow.h"
 #include "console/ExitStatus.h"
 
 namespace {
@@ -55,10 +54,9 @@ void InterruptWatch::Watch() {
         if (Interrupted() && now - first <= kSecondSignalWindow) {
             {
                 std::lock_guard<std::mutex> hold(g_wordsMutex);
-                [[maybe_unused]] const ssize_t written =
-                    write(STDERR_FILENO, lastWords_.data(), lastWords_.size());
+                WriteNow(stderr, lastWords_);
             }
-            _exit(ExitStatusOfSignal(number));
+            EndProcessNow(ExitStatusOfSignal(number));
         }
         // A later signal, past the window, asks again; it opens a new window.
         first = now;
@@ -72,6 +70,6 @@ void InterruptWatch::Watch() {
         }
         // Held to the end: the main thread cannot start talking to the coder meanwhile.
         onEndNow_(number);
-        _exit(ExitStatusOfSignal(number));
+        EndProcessNow(ExitStatusOfSignal(number));
     }
 }

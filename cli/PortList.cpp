@@ -1,13 +1,13 @@
 #include "cli/PortList.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "cli/CliTexts.h"
 #include "cli/JsonWriter.h"
 #include "console/TerminalText.h"
 #include "transport/PortHolders.h"
 #include "transport/SerialPorts.h"
+#include "transport/SystemErrorText.h"
 
 namespace {
 
@@ -39,25 +39,26 @@ int ListPorts(bool json, Language language) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const SerialPortDetails& port : ports) {
         if (json) {
-            list.push_back({{"com", port.comNumber},
-                            {"name", "COM" + std::to_string(port.comNumber)},
-                            {"device", port.device},
-                            {"realDevice", TextOrNull(port.realDevice)},
-                            {"byId", TextOrNull(port.byId)},
-                            {"usbVendorId", TextOrNull(port.usbVendorId)},
-                            {"usbProductId", TextOrNull(port.usbProductId)},
-                            {"manufacturer", TextOrNull(port.manufacturer)},
-                            {"product", TextOrNull(port.product)},
-                            {"serialNumber", TextOrNull(port.serialNumber)},
-                            {"latencyTimerMs", port.latencyTimerMs < 0
-                                                   ? nlohmann::ordered_json(nullptr)
-                                                   : nlohmann::ordered_json(port.latencyTimerMs)},
-                            {"usable", port.usable},
-                            {"openError", port.openError == 0 ? nlohmann::ordered_json(nullptr)
-                                                              : nlohmann::ordered_json(
-                                                                    std::strerror(port.openError))},
-                            {"heldBy", HoldersJson(port.heldBy)},
-                            {"farSide", HoldersJson(port.farSide)}});
+            list.push_back(
+                {{"com", port.comNumber},
+                 {"name", "COM" + std::to_string(port.comNumber)},
+                 {"device", port.device},
+                 {"realDevice", TextOrNull(port.realDevice)},
+                 {"byId", TextOrNull(port.byId)},
+                 {"usbVendorId", TextOrNull(port.usbVendorId)},
+                 {"usbProductId", TextOrNull(port.usbProductId)},
+                 {"manufacturer", TextOrNull(port.manufacturer)},
+                 {"product", TextOrNull(port.product)},
+                 {"serialNumber", TextOrNull(port.serialNumber)},
+                 {"latencyTimerMs", port.latencyTimerMs < 0
+                                        ? nlohmann::ordered_json(nullptr)
+                                        : nlohmann::ordered_json(port.latencyTimerMs)},
+                 {"usable", port.usable},
+                 {"openError", port.openError == 0
+                                   ? nlohmann::ordered_json(nullptr)
+                                   : nlohmann::ordered_json(SystemErrorText(port.openError))},
+                 {"heldBy", HoldersJson(port.heldBy)},
+                 {"farSide", HoldersJson(port.farSide)}});
             continue;
         }
         std::string line = "COM" + std::to_string(port.comNumber) + "  " + port.device;
@@ -88,7 +89,7 @@ int ListPorts(bool json, Language language) {
                         EscapeForTerminal(HoldersText(port.farSide)).c_str());
         }
         if (port.openError != 0) {
-            std::printf("      cannot be opened: %s\n", std::strerror(port.openError));
+            std::printf("      cannot be opened: %s\n", SystemErrorText(port.openError).c_str());
         }
         if (port.latencyTimerMs > 1) {
             std::printf("      latency_timer %d ms\n", port.latencyTimerMs);

@@ -9,6 +9,8 @@
 #include "cli/CommandLine.h"
 #include "cli/EventStream.h"
 #include "cli/PortList.h"
+#include "console/ConsoleSetup.h"
+#include "console/ProgramArguments.h"
 #include "fleet/FleetRunner.h"
 #include "update/CZelkorTools.h"
 
@@ -27,7 +29,8 @@ std::string HelpPointer(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    PrepareConsole();
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
     if (!arguments.empty() && arguments[0] == "fleet") {
         return RunFleetCommand({arguments.begin() + 1, arguments.end()});
     }

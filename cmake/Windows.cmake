@@ -1,7 +1,7 @@
 # The Windows build: cross-built with MinGW-w64 (cmake/toolchains/mingw-w64-x86_64.cmake), tested
-# under Wine by scripts/test-windows.sh. So far it holds the protocol, the transports and the
-# update procedure with their platform code in win32/ folders, and their tests. The command line
-# and the fleet follow once console/ has its win32/ half.
+# under Wine by scripts/test-windows.sh. So far it holds the protocol, the transports, the
+# update procedure and console/ with their platform code in win32/ folders, and their tests.
+# The command line and the fleet follow.
 
 include(${CMAKE_CURRENT_LIST_DIR}/windows/WineRunner.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/windows/GoogleTest.cmake)
@@ -33,6 +33,9 @@ include(cmake/EmbedFile.cmake)
 tarvelin_embed_file(tarvelin_core ${CMAKE_CURRENT_SOURCE_DIR}/resources/StringTable.xml
   kStringTableXml)
 
+# console/: what the command line and its fleet share, with its win32/ half.
+add_subdirectory(console)
+
 # Header-only Debian libraries, seen through a folder of links to just them: all of
 # /usr/include would put Linux's system headers before MinGW's.
 set(TARVELIN_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
@@ -42,6 +45,30 @@ foreach(header_dir boost CLI nlohmann)
     file(CREATE_LINK /usr/include/${header_dir} ${TARVELIN_HOST_HEADERS}/${header_dir} SYMBOLIC)
   endif()
 endforeach()
+
+# fleet/ and cli/: tarvelin-cli.exe. CLI11 and nlohmann-json are the host's headers above.
+file(GLOB fleet_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fleet/*.cpp)
+add_library(tarvelin_fleet STATIC ${fleet_sources})
+target_link_libraries(tarvelin_fleet PUBLIC tarvelin_console)
+target_include_directories(tarvelin_fleet SYSTEM PUBLIC ${TARVELIN_HOST_HEADERS})
+
+file(GLOB cli_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cli/*.cpp)
+list(REMOVE_ITEM cli_sources ${CMAKE_CURRENT_SOURCE_DIR}/cli/main.cpp)
+add_library(tarvelin_cli_core STATIC ${cli_sources})
+target_link_libraries(tarvelin_cli_core PUBLIC tarvelin_fleet)
+target_compile_definitions(tarvelin_cli_core PRIVATE TARVELIN_VERSION="${PROJECT_VERSION}")
+
+# The manifest (UTF-8 as the ANSI code page, Windows 10 and later) and the version resource.
+string(REPLACE "." "," TARVELIN_VERSION_COMMAS "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
+set(TARVELIN_FILE_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
+set(TARVELIN_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.manifest)
+configure_file(cli/win32/tarvelin-cli.manifest ${TARVELIN_MANIFEST} @ONLY)
+configure_file(cli/win32/tarvelin-cli.rc.in ${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.rc @ONLY)
+enable_language(RC)
+add_executable(tarvelin-cli cli/main.cpp ${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.rc)
+target_link_libraries(tarvelin-cli PRIVATE tarvelin_cli_core)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tarvelin-cli.rc PROPERTIES
+  OBJECT_DEPENDS ${TARVELIN_MANIFEST})
 
 enable_testing()
 
@@ -61,6 +88,7 @@ set(tarvelin_windows_unit_tests
   unit/StopwatchTest
   unit/UECP_IOTest
   unit/CZelkorToolsTest
+  unit/DisplayWidthTest
   unit/FilePatternTest
   unit/FirmwareBlocksTest
   unit/FirmwareFilesTest
@@ -70,17 +98,27 @@ set(tarvelin_windows_unit_tests
   unit/ProcedureTextsTest
   unit/ProcedureVerdictsTest
   unit/SettingsTest
+  unit/SignalPipeTest
   unit/StringManagerTest
   unit/SystemErrorTextTest
   unit/UpdateLogTest
+  win32/CommandLineQuotingTest
+  win32/ConsoleControlTest
   win32/OpenFailureKindsTest
   win32/PortIdsTest
   win32/SerialSetupTest
 )
-# Real loopback sockets.
+# Real loopback sockets; real children.
 set(tarvelin_windows_integration_tests
+  win32/ChildProcessWindowsTest
   win32/WinsockTransportTest
 )
+
+# The Windows tests' child, beside them in the build folder: a program that does on request what the tests need of a child.
+add_executable(tarvelin_test_child tests/win32/TestChild.cpp)
+target_link_libraries(tarvelin_test_child PRIVATE tarvelin_console)
+# Its arguments as the C runtime split them, as UTF-16 (wmain).
+target_link_options(tarvelin_test_child PRIVATE -municode)
 
 # One executable per label, as on Linux.
 function(tarvelin_windows_test_suite label)
@@ -89,12 +127,13 @@ function(tarvelin_windows_test_suite label)
   list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/tests/)
   list(TRANSFORM sources APPEND .cpp)
   add_executable(${target} ${sources})
-  target_link_libraries(${target} PRIVATE tarvelin_core GTest::gtest GTest::gmock
-    GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE tarvelin_core tarvelin_console GTest::gtest
+    GTest::gmock GTest::gtest_main)
   target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/support/win32)
   target_include_directories(${target} SYSTEM PRIVATE ${TARVELIN_HOST_HEADERS})
   target_compile_definitions(${target} PRIVATE TARVELIN_PROJECT_VERSION="${PROJECT_VERSION}")
+  add_dependencies(${target} tarvelin_test_child)
   # Listed at test time, not after linking: the build needs no Wine.
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST

@@ -9,18 +9,23 @@
 
 #include "console/SystemHandle.h"
 
-// How a child ended: by itself with an exit code, or ended by a signal (POSIX only).
+// How a child ended: by itself with an exit code, or ended by a signal. Windows has no
+// signals: a crash's exception code takes the signal's place (0xC0000005 for an access
+// violation, a negative number here), and a child ended by Signal() or Kill() shows the signal
+// it was ended for.
 struct ChildExit {
     bool exited = false;
     int code = -1;   // when exited
     int signal = 0;  // when not
 
-    // As a shell reports it: the code, or 128 + the signal's number.
-    int ShellStatus() const { return exited ? code : 128 + signal; }
+    // As a shell reports it: the code, or 128 + the signal's number; an exception code as it
+    // stands, as cmd reports it.
+    int ShellStatus() const { return exited ? code : signal < 0 ? signal : 128 + signal; }
     bool operator==(const ChildExit&) const = default;
 };
 
-// The system's name of a signal that ended a child ("Segmentation fault").
+// The system's name of a signal that ended a child ("Segmentation fault"; on Windows also of
+// an exception code: "Access violation (0xC0000005)").
 std::string DescribeSignal(int signal);
 
 // Where one of a child's standard streams goes.
@@ -101,7 +106,8 @@ public:
     // How it ended, once it did within `bound` (0: without waiting); the child is then reaped
     // and later calls give the same answer.
     std::optional<ChildExit> Wait(std::chrono::milliseconds bound = {});
-    // Ctrl-C: SIGINT (on Windows a Ctrl-Break to its process group).
+    // Ctrl-C: SIGINT (on Windows a Ctrl-Break, which reaches only a child in a process group
+    // of its own: false for another).
     bool Interrupt();
     // A signal by its POSIX number (on Windows, kSignalInterrupt is Interrupt() and every
     // other number ends the process).

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "console/StderrLabels.h"
+#include "update/Utf8Path.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ std::string LastReasonLine(const std::string& text) {
 }
 
 std::string LastReasonLineOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) {
         return {};
     }

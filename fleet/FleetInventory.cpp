@@ -9,6 +9,7 @@
 
 #include "console/ConnectionArguments.h"
 #include "transport/SerialPorts.h"
+#include "update/Utf8Path.h"
 
 namespace {
 
@@ -300,7 +301,7 @@ Inventory ParseInventory(const std::string& input) {
 }
 
 Inventory ReadInventory(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) {
         Inventory inventory;
         inventory.problems.push_back({0, "cannot read the inventory: check the file name"});

@@ -1,17 +1,17 @@
 #include "fleet/FleetRunner.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 
+#include "console/CalendarTime.h"
+#include "console/ConsoleOutput.h"
 #include "console/ExitStatus.h"
 #include "console/SignalPipe.h"
 #include "fleet/ChildStderr.h"
 #include "fleet/FleetSummary.h"
+#include "update/FolderAccess.h"
+#include "update/Utf8Path.h"
 
 namespace {
 
@@ -22,9 +22,7 @@ using SystemClock = std::chrono::system_clock;
 constexpr auto kSecondInterrupt = std::chrono::seconds(2);
 
 std::string LocalStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = LocalCalendarTime(std::time(nullptr));
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;
@@ -44,9 +42,7 @@ FleetRunner::FleetRunner(FleetOptions options, std::vector<FleetEntry> entries, 
               return devices;
           }(),
           FleetScheduler::Limits{options_.jobs, options_.canary, options_.maxFailures}),
-      display_(options_.json ? stderr : stdout,
-               isatty(fileno(options_.json ? stderr : stdout)) == 1 &&
-                   std::string(getenv("TERM") ? getenv("TERM") : "dumb") != "dumb",
+      display_(options_.json ? stderr : stdout, RedrawsInPlace(options_.json ? stderr : stdout),
                options_.jobs) {
     for (FleetEntry& e : entries) {
         FleetCoderState state;
@@ -128,16 +124,16 @@ bool FleetRunner::MakeLogDirectory(std::string& error) {
     std::error_code code;
     if (!options_.logDirectory.empty()) {
         logDirectory_ = options_.logDirectory;
-        fs::create_directories(logDirectory_, code);
-        if (!fs::is_directory(logDirectory_)) {
+        fs::create_directories(PathFromUtf8(logDirectory_), code);
+        if (!fs::is_directory(PathFromUtf8(logDirectory_))) {
             error = "cannot make the log folder " + logDirectory_ + ": " + code.message();
             return false;
         }
     } else {
-        const fs::path beside = fs::absolute(options_.inventory, code).parent_path();
-        const std::string base = (beside / ("fleet-" + LocalStamp())).string();
+        const fs::path beside = fs::absolute(PathFromUtf8(options_.inventory), code).parent_path();
+        const std::string base = Utf8FromPath(beside / ("fleet-" + LocalStamp()));
         logDirectory_ = base;
-        for (int n = 2; !fs::create_directory(logDirectory_, code); ++n) {
+        for (int n = 2; !fs::create_directory(PathFromUtf8(logDirectory_), code); ++n) {
             if (code || n > 99) {
                 error = "cannot make the log folder " + logDirectory_ + ": " +
                         (code ? code.message() : std::string("it exists")) +
@@ -147,12 +143,13 @@ bool FleetRunner::MakeLogDirectory(std::string& error) {
             logDirectory_ = base + "-" + std::to_string(n);
         }
     }
-    logDirectory_ = fs::absolute(logDirectory_, code).string();
+    logDirectory_ = Utf8FromPath(fs::absolute(PathFromUtf8(logDirectory_), code));
     while (logDirectory_.size() > 1 && logDirectory_.back() == '/') {
         logDirectory_.pop_back();
     }
-    if (access(logDirectory_.c_str(), W_OK) != 0) {
-        error = "cannot write into the log folder " + logDirectory_ + ": " + std::strerror(errno);
+    const std::string problem = FolderWriteProblem(logDirectory_);
+    if (!problem.empty()) {
+        error = "cannot write into the log folder " + logDirectory_ + ": " + problem;
         return false;
     }
     return true;
@@ -380,7 +377,7 @@ int FleetRunner::Run() {
     display_.Update(coders_, Clock::now());
     display_.Summary(coders_, logDirectory_, run.stopReason, Clock::now() - begin);
     const std::string json = FleetSummaryJson(coders_, run);
-    std::ofstream(logDirectory_ + "/summary.json") << json << "\n";
+    std::ofstream(PathFromUtf8(logDirectory_ + "/summary.json")) << json << "\n";
     if (options_.json) {
         std::printf("%s\n", json.c_str());
         std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "console/CalendarTime.h"
 #include "fleet/FleetDisplay.h"
 
 namespace {
@@ -21,8 +22,7 @@ ordered_json OrNull(const std::string& text) {
 
 std::string IsoTime(std::chrono::system_clock::time_point time) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    const std::tm utc = UtcCalendarTime(seconds);
     const long long millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count() %
         1000;

@@ -9,3 +9,6 @@ std::string UserStateFolder();
 
 // True when this process may create files in `folder` (empty: the working directory).
 bool FolderIsWritable(const std::string& folder);
+
+// The same, with the system's words for why not; empty when it may.
+std::string FolderWriteProblem(const std::string& folder);

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+
+#include "transport/SystemErrorText.h"
 
 std::string UserStateFolder() {
     // XDG_STATE_HOME counts only when absolute.
@@ -19,4 +22,8 @@ std::string UserStateFolder() {
 
 bool FolderIsWritable(const std::string& folder) {
     return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
+
+std::string FolderWriteProblem(const std::string& folder) {
+    return FolderIsWritable(folder) ? "" : SystemErrorText(errno);
 }

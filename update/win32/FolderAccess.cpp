@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "transport/SystemErrorText.h"
 #include "update/win32/WideText.h"
 
 std::string UserStateFolder() {
@@ -21,9 +22,13 @@ std::string UserStateFolder() {
 // Windows has no access() that knows the folder's access list, so a file is made and dropped:
 // what the log itself will do.
 bool FolderIsWritable(const std::string& folder) {
+    return FolderWriteProblem(folder).empty();
+}
+
+std::string FolderWriteProblem(const std::string& folder) {
     std::wstring probe = WideFromUtf8(folder.empty() ? "." : folder);
     if (probe.empty()) {
-        return false;
+        return SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
     }
     if (probe.back() != L'/' && probe.back() != L'\\') {
         probe += L'\\';
@@ -34,8 +39,8 @@ bool FolderIsWritable(const std::string& folder) {
         probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
         FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return false;
+        return SystemErrorText(static_cast<int>(GetLastError()));
     }
     CloseHandle(file);
-    return true;
+    return "";
 }
