@@ -56,7 +56,7 @@ check_zip() {
   shown=$(build-win/wine-run.sh "$exe" --version </dev/null 2>&1 | tr -d '\r')
   rm -rf "$unpacked"
   [ "$shown" = "tarvelin-cli $version" ] || { echo "zip: tarvelin-cli.exe --version printed '$shown'"; return 1; }
-  echo "zip: $zip, $(stat -c %s "$zip") bytes, tarvelin-cli.exe imports only" $imports
+  echo "zip: $zip, $(stat -c %s "$zip") bytes, tarvelin-cli.exe imports only ${imports//$'\n'/ }"
 }
 check_zip || status=1
 

@@ -134,7 +134,7 @@ start_sim() {
   com) transport=(--serial) ;;
   *) transport=(--tcp 0) ;;
   esac
-  "$sim" "${transport[@]}" --time-scale 0 --dump-raw "$work/flash" "${sim_options[@]}" "$@" \
+  "$sim" "${transport[@]}" --time-scale 0 --dump-raw "$work/flash" "${sim_options[@]}" \
     >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
   wait_for 5 grep -qs '^ready$' "$work/sim.out" ||
@@ -152,9 +152,9 @@ check_flash() {
   [ "$connection" = fleet ] && folders=("$work/flash"/[0-9]*)
   local folder
   for folder in "${folders[@]}"; do
-    cmp -s "$folder/region0.bin" "$files/Coder_V02_16.img" &&
+    { cmp -s "$folder/region0.bin" "$files/Coder_V02_16.img" &&
       cmp -s "$folder/region1.bin" "$files/Dsp_V01_00.smp" &&
-      cmp -s "$folder/region2.bin" "$files/Dsp_V01_00.dsp" ||
+      cmp -s "$folder/region2.bin" "$files/Dsp_V01_00.dsp"; } ||
       fail "the flash in ${folder#"$work"/} differs from the files"
   done
   [ ${#folders[@]} -gt 0 ] || fail "no flash was written"
@@ -169,7 +169,7 @@ target() {
     if [ "$runner" = wine ]; then echo "--serial COM$com_number"; else echo "--serial $pty"; fi
     ;;
   nocom) echo "--serial COM$missing_com" ;;
-  fleet) echo "$(host_path "$work/fleet.csv")" ;;
+  fleet) host_path "$work/fleet.csv" ;;
   esac
 }
 
@@ -221,17 +221,19 @@ run_cli() {
     fi
   fi
   finish "$pid" 120
-  local ended=$EPOCHREALTIME
-  wait "$reader"
+  local ended=$EPOCHREALTIME exit_status=$status
+  # Its output ends with it, unless a process it started holds the pipe (a Wine service started
+  # with the program instead of before it).
+  finish "$reader" 10
+  status=$exit_status
   tail -n 1 "$out" | cut -d' ' -f2- >"$work/$run.json"
 
-  local json=$work/$run.json
+  json=$work/$run.json
   if [ "$status" -ne "$expected" ]; then
     fail "$command exited with $status, not $expected; standard error ends:"
     tail -n 5 "$err" | sed 's/^/    /'
     return
   fi
-  field() { jq -r "$1" "$json" 2>/dev/null; }
   case $command:$what in
   identify:)
     [ "$(field .currentVersion)" = 2.15 ] || fail "identify found $(field .currentVersion), not 2.15"
@@ -242,13 +244,13 @@ run_cli() {
     fi
     ;;
   update:)
-    [ "$(field .result)" = 0 ] && [ "$(field .newVersion)" = 2.16 ] ||
+    { [ "$(field .result)" = 0 ] && [ "$(field .newVersion)" = 2.16 ]; } ||
       fail "update: $(field '{result, newVersion, message}' | tr -d '\n')"
     # The slowed coder of a Ctrl-C case says nothing about the transport.
     [[ $name == *-update ]] && figures "$out" "$started" "$ended"
     ;;
   update:ctrl-c)
-    [ "$(field .result)" = 130 ] && [ "$(field .exitStatus)" = 130 ] ||
+    { [ "$(field .result)" = 130 ] && [ "$(field .exitStatus)" = 130 ]; } ||
       fail "after Ctrl-C: $(field '{result, exitStatus}' | tr -d '\n')"
     field .message | grep -q '^Interrupted by the user at block 8000:' ||
       fail "after Ctrl-C the message is: $(field .message)"
@@ -275,6 +277,9 @@ run_cli() {
   esac
   echo "ok $name: $command exited with $status ($(elapsed "$started" "$ended") s)"
 }
+
+# A field of the last run's result.
+field() { jq -r "$1" "$json" 2>/dev/null; }
 
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
