@@ -28,6 +28,7 @@ cases=(
   "tcp-ctrl-c        tcp     --state bios --transfer-mode 1 --slow-ms 1   update:130:ctrl-c update:0"
   "com-ctrl-c        com     --state bios --slow-ms 1                     update:130:ctrl-c update:0"
   "fleet-4           fleet   --coders 4 --state bios --transfer-mode 1    fleet:0"
+  "fleet-ctrl-c      fleet   --coders 4 --state bios --transfer-mode 1 --slow-ms 1 fleet:130:ctrl-c fleet:0"
 )
 
 # The COM number a pseudo-terminal is mapped to, and one that stands for nothing.
@@ -193,6 +194,8 @@ run_cli() {
   local command=$1 expected=$2 what=$3
   run=$((run + 1))
   local out=$work/$run.out err=$work/$run.err log=$work/$run.log
+  # The fleet's first coder's log shows how far its flash is.
+  [ "$command" = fleet ] && log=$work/logs/c1.log
   local args=("$command")
   # shellcheck disable=SC2207 # target gives words, none of them with spaces
   args+=($(target))
@@ -254,9 +257,14 @@ run_cli() {
       fail "after Ctrl-C: $(field '{result, exitStatus}' | tr -d '\n')"
     field .message | grep -q '^Interrupted by the user at block 8000:' ||
       fail "after Ctrl-C the message is: $(field .message)"
-    # The exchange under way completed: the last frame of the log is the coder's answer.
-    [ "$(grep -E '^(->|<-) ' "$log" | tail -n 1 | cut -c1-2)" = '<-' ] ||
-      fail "after Ctrl-C the last frame of the log is a request"
+    last_frame_answered "$log"
+    ;;
+  fleet:ctrl-c)
+    local outcomes
+    outcomes=$(field '[.coders[].outcome] | join(" ")')
+    { [ "$(field .interrupted)" = true ] && [ "$outcomes" = "interrupted interrupted interrupted interrupted" ]; } ||
+      fail "fleet after Ctrl-C: interrupted $(field .interrupted), outcomes $outcomes"
+    last_frame_answered "$log"
     ;;
   fleet:)
     local outcomes
@@ -276,6 +284,13 @@ run_cli() {
     ;;
   esac
   echo "ok $name: $command exited with $status ($(elapsed "$started" "$ended") s)"
+}
+
+# The exchange under way when Ctrl-C came completed: the last frame of the log is the coder's
+# answer.
+last_frame_answered() {
+  [ "$(grep -E '^(->|<-) ' "$1" | tail -n 1 | cut -c1-2)" = '<-' ] ||
+    fail "after Ctrl-C the last frame of $(basename "$1") is a request"
 }
 
 # A field of the last run's result.
