@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "console/ConnectionArguments.h"
+#include "console/HelpSpellings.h"
 #include "fleet/FleetOptions.h"
 
 namespace {
@@ -39,23 +40,38 @@ struct CommandApp {
 constexpr const char* kCommandList = "identify, update, list-ports or fleet";
 
 // The end of each command's help: what it is for, shown by two or three uses.
-constexpr const char* kIdentifyExamples =
-    "\nExamples:\n"
-    "  Check the coder on COM5 and the files of a folder, changing nothing:\n"
-    "    tarvelin-cli identify --serial COM5 --firmware-dir ~/Downloads/release\n"
-    "  Only the versions, as the last line:\n"
-    "    tarvelin-cli identify --tcp 192.168.1.20:4001 -q\n"
-    "  The coder and the plan as JSON, for a script:\n"
-    "    tarvelin-cli identify --serial /dev/ttyUSB0 --coder Coder_V02_16.img --json\n";
-constexpr const char* kUpdateExamples =
-    "\nExamples:\n"
-    "  Update the coder on COM5 with the files of a folder, asking before a warning:\n"
-    "    tarvelin-cli update --serial COM5 --firmware-dir ~/Downloads/release\n"
-    "  Over TCP/IP from a script, confirming the warnings, with one JSON line per event:\n"
-    "    tarvelin-cli update --tcp 192.168.1.20:4001 --yes --events\n"
-    "  The files named one by one, texts in German:\n"
-    "    tarvelin-cli update --serial /dev/ttyUSB0 --coder Coder_V02_16.img \\\n"
-    "        --dsp Dsp_V01_00.dsp --lang de\n";
+std::string IdentifyExamples() {
+    const HelpSpellings& system = SystemHelpSpellings();
+    return std::string(
+               "\nExamples:\n"
+               "  Check the coder on COM5 and the files of a folder, changing nothing:\n"
+               "    tarvelin-cli identify --serial COM5 --firmware-dir ") +
+           system.downloadFolder +
+           "\n"
+           "  Only the versions, as the last line:\n"
+           "    tarvelin-cli identify --tcp 192.168.1.20:4001 -q\n"
+           "  The coder and the plan as JSON, for a script:\n"
+           "    tarvelin-cli identify --serial " +
+           system.serialDevice + " --coder Coder_V02_16.img --json\n";
+}
+
+std::string UpdateExamples() {
+    const HelpSpellings& system = SystemHelpSpellings();
+    return std::string(
+               "\nExamples:\n"
+               "  Update the coder on COM5 with the files of a folder, asking before a "
+               "warning:\n"
+               "    tarvelin-cli update --serial COM5 --firmware-dir ") +
+           system.downloadFolder +
+           "\n"
+           "  Over TCP/IP from a script, confirming the warnings, with one JSON line per event:\n"
+           "    tarvelin-cli update --tcp 192.168.1.20:4001 --yes --events\n"
+           "  The files named one by one, texts in German:\n"
+           "    tarvelin-cli update --serial " +
+           system.serialDevice + " --coder Coder_V02_16.img" + system.lineBreak +
+           "--dsp Dsp_V01_00.dsp --lang de\n";
+}
+
 constexpr const char* kListPortsFooter =
     "Exit status:\n"
     "  0       the ports were listed (also when there are none)\n"
@@ -66,11 +82,13 @@ constexpr const char* kListPortsFooter =
     "  The same for a script:\n"
     "    tarvelin-cli list-ports --json\n";
 
-constexpr const char* kPortHelp =
-    "the serial port: a COM number (7 or COM7) or a device path such as /dev/ttyUSB0";
+std::string PortHelp() {
+    return std::string("the serial port: a COM number (7 or COM7) or a device path such as ") +
+           SystemHelpSpellings().serialDevice;
+}
 
 void AddConnectionOptions(CLI::App& command, RawOptions& raw, bool updating) {
-    command.add_option("--serial", raw.serial, kPortHelp)->type_name("PORT");
+    command.add_option("--serial", raw.serial, PortHelp())->type_name("PORT");
     command.add_option("--tcp", raw.tcp, "the NetPC's address and port, e.g. 192.168.1.20:4001")
         ->type_name("HOST:PORT");
     command
@@ -156,8 +174,8 @@ CommandApp BuildApp(RawOptions& raw) {
     }
     AddConnectionOptions(*built.identify, raw, false);
     AddConnectionOptions(*built.update, raw, true);
-    built.identify->footer(ExitStatusText() + kIdentifyExamples);
-    built.update->footer(ExitStatusText() + kUpdateExamples);
+    built.identify->footer(ExitStatusText() + IdentifyExamples());
+    built.update->footer(ExitStatusText() + UpdateExamples());
     built.listPorts->footer(kListPortsFooter);
     built.listPorts->add_flag("--json", raw.json, "print the ports as a JSON array");
     AddFleetCommand(app, raw.fleet);
@@ -356,7 +374,8 @@ std::string ExitStatusText() {
            "  69      the system refused a resource the program needs\n"
            "  73      the --log file cannot be written\n"
            "  75      a confirmation is needed: run again with --yes\n"
-           "  130     interrupted by Ctrl-C (SIGINT); 143 by SIGTERM, 129 by SIGHUP\n";
+           "  130     " +
+           std::string(SystemHelpSpellings().stopStatuses) + "\n";
 }
 
 std::string UsageText() {

@@ -88,11 +88,16 @@ set(tarvelin_windows_unit_tests
   unit/StopwatchTest
   unit/UECP_IOTest
   unit/CZelkorToolsTest
+  unit/CommandLineConventionsTest
+  unit/CommandLineTest
   unit/DisplayWidthTest
   unit/FilePatternTest
   unit/FirmwareBlocksTest
   unit/FirmwareFilesTest
   unit/FlashPlanTest
+  unit/FleetInventoryTest
+  unit/FleetReportTest
+  unit/FleetSchedulerTest
   unit/IniSettingsTextTest
   unit/LogLocationTest
   unit/ProcedureTextsTest
@@ -101,9 +106,11 @@ set(tarvelin_windows_unit_tests
   unit/SignalPipeTest
   unit/StringManagerTest
   unit/SystemErrorTextTest
+  unit/TerminalLinesTest
   unit/UpdateLogTest
   win32/CommandLineQuotingTest
   win32/ConsoleControlTest
+  win32/OpenFailureHintsTest
   win32/OpenFailureKindsTest
   win32/PortIdsTest
   win32/SerialSetupTest
@@ -127,7 +134,7 @@ function(tarvelin_windows_test_suite label)
   list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/tests/)
   list(TRANSFORM sources APPEND .cpp)
   add_executable(${target} ${sources})
-  target_link_libraries(${target} PRIVATE tarvelin_core tarvelin_console GTest::gtest
+  target_link_libraries(${target} PRIVATE tarvelin_core tarvelin_console tarvelin_cli_core GTest::gtest
     GTest::gmock GTest::gtest_main)
   target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/support/win32)

@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "console/HelpSpellings.h"
+
 std::string FleetUsage() {
     FleetOptions ignored;
     CLI::App app("", "tarvelin-cli");
@@ -55,17 +57,22 @@ CLI::App* AddFleetCommand(CLI::App& app, FleetOptions& o) {
     fleet->add_flag("-y,--yes", o.yes,
                     "confirm the warnings for every coder (without it such a coder is skipped)");
     fleet->add_flag("--json", o.json, "print the summary as one JSON object on standard output");
+    const HelpSpellings& system = SystemHelpSpellings();
     fleet->footer(
-        "Exit status:\n"
-        "  0       every coder succeeded or already ran the version to flash\n"
-        "  1       a coder failed, was blocked by its identification or was skipped\n"
-        "  64      bad command line or inventory (nothing was started)\n"
-        "  130     interrupted by Ctrl-C (SIGINT); 143 by SIGTERM, 129 by SIGHUP: the running\n"
+        std::string("Exit status:\n"
+                    "  0       every coder succeeded or already ran the version to flash\n"
+                    "  1       a coder failed, was blocked by its identification or was skipped\n"
+                    "  64      bad command line or inventory (nothing was started)\n"
+                    "  130     ") +
+        system.stopStatuses +
+        ": the running\n"
         "          coders stopped at a block boundary, the others were not started; the summary\n"
         "          is written\n"
         "\nExamples:\n"
         "  Update every coder of the inventory with the files of a folder:\n"
-        "    tarvelin-cli fleet coders.csv --firmware-dir ~/Downloads/release\n"
+        "    tarvelin-cli fleet coders.csv --firmware-dir " +
+        system.downloadFolder +
+        "\n"
         "  See what every coder runs first, changing nothing:\n"
         "    tarvelin-cli fleet coders.csv --identify-only\n"
         "  Two coders first, then four at a time, skipping those already up to date:\n"

@@ -8,6 +8,7 @@
 #include "cli/JsonWriter.h"
 #include "cli/ProgressDisplay.h"
 #include "console/TerminalText.h"
+#include "support/CapturedStream.h"
 
 namespace {
 
@@ -193,8 +194,8 @@ class ProgressDisplayTest : public testing::TestWithParam<bool> {};
 
 TEST_P(ProgressDisplayTest, PercentAndTimeLeftWithoutStaleCharacters) {
     const bool terminal = GetParam();
-    char buffer[65536] = {};
-    std::FILE* out = fmemopen(buffer, sizeof buffer - 1, "w");
+    CapturedStream captured;
+    std::FILE* out = captured.File();
     ASSERT_NE(out, nullptr);
     {
         ProgressDisplay progress(out, terminal, true);
@@ -206,8 +207,7 @@ TEST_P(ProgressDisplayTest, PercentAndTimeLeftWithoutStaleCharacters) {
         EXPECT_EQ(progress.SecondsLeft(), 0);
         progress.Finish();
     }
-    std::fclose(out);
-    const std::string text = buffer;
+    const std::string text = captured.Text();
     EXPECT_NE(text.find("100 %"), std::string::npos) << text;
     EXPECT_NE(text.find("left"), std::string::npos) << text;
     EXPECT_NE(text.find("40/40 blocks"), std::string::npos) << text;

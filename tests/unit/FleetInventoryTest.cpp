@@ -1,6 +1,11 @@
 // The fleet inventory as spreadsheets export it, and every refusal with its line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
 #include "fleet/FleetInventory.h"
 #include "unit/TempDirectory.h"
 
@@ -85,15 +90,23 @@ TEST(FleetInventory, BadLinesAreAllReportedWithTheirNumbers) {
 }
 
 TEST(FleetInventory, TwoSpellingsOfOnePortAreOnePort) {
+    std::vector<std::pair<std::string, std::string>> spellings = {{"COM7", "7"}};
     TempDirectory dir;
     ASSERT_TRUE(dir.Valid());
     const std::string device = dir.WriteFile("ttyFAKE0");
     const std::string link = dir.Path() + "by-id-adapter";
-    std::filesystem::create_symlink(device, link);
-    const Inventory inventory =
-        ParseInventory("name,connection\na," + device + "\nb," + link + "\n");
-    ASSERT_EQ(inventory.problems.size(), 1u) << Problems(inventory);
-    EXPECT_EQ(inventory.problems[0].line, 3);
+    std::error_code error;
+    // Windows makes links for administrators alone (Wine not at all).
+    std::filesystem::create_symlink(PathFromUtf8(device), PathFromUtf8(link), error);
+    if (!error) {
+        spellings.emplace_back(device, link);
+    }
+    for (const auto& [first, second] : spellings) {
+        const Inventory inventory =
+            ParseInventory("name,connection\na," + first + "\nb," + second + "\n");
+        ASSERT_EQ(inventory.problems.size(), 1u) << first << " " << Problems(inventory);
+        EXPECT_EQ(inventory.problems[0].line, 3);
+    }
 }
 
 TEST(FleetInventory, HeaderAndFileProblems) {

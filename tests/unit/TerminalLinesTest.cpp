@@ -1,16 +1,17 @@
 // The lines redrawn in place on a terminal: the progress bar fits any width and sheds its parts
 // in order, the wait line counts down in one line, and the width when there is no terminal.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <thread>
 #include <vector>
 
+#include "Environment.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/WaitCountdown.h"
 #include "console/DisplayWidth.h"
 #include "console/TerminalWidth.h"
+#include "support/CapturedStream.h"
 
 namespace {
 
@@ -54,25 +55,7 @@ TEST(ProgressLine, FitsEveryWidthAndShedsTheLeastUsefulFirst) {
     EXPECT_EQ(RateText(150 * 1024), "150 KiB/s");
 }
 
-// What a display wrote into memory.
-class Captured {
-public:
-    Captured() : file_(fmemopen(buffer_, sizeof buffer_ - 1, "w")) {}
-    ~Captured() {
-        if (file_ != nullptr) {
-            std::fclose(file_);
-        }
-    }
-    std::FILE* File() { return file_; }
-    std::string Text() {
-        std::fflush(file_);
-        return buffer_;
-    }
-
-private:
-    char buffer_[16384] = {};
-    std::FILE* file_;
-};
+using Captured = CapturedStream;
 
 std::string Count(int64_t seconds) {
     return "Waiting: " + std::to_string(seconds) + " s";
@@ -137,11 +120,11 @@ TEST(WaitCountdown, CountsDownInPlaceWithinTheWidth) {
 
 // The window size itself is read by the end-to-end runs on a pseudo-terminal.
 TEST(TerminalWidth, WithoutATerminalColumnsElseEighty) {
-    setenv("COLUMNS", "57", 1);
+    SetEnvironment("COLUMNS", "57");
     EXPECT_EQ(TerminalWidth(nullptr), 57);
-    setenv("COLUMNS", "57x", 1);
+    SetEnvironment("COLUMNS", "57x");
     EXPECT_EQ(TerminalWidth(nullptr), 80);
-    unsetenv("COLUMNS");
+    SetEnvironment("COLUMNS", nullptr);
     EXPECT_EQ(TerminalWidth(nullptr), 80);
 
     EXPECT_EQ(DisplayWidth("Flash-Speicher wird gelöscht"), 28u);
