@@ -12,6 +12,7 @@
 #                       TARVELIN_WINE_RUN is empty (the same runs for comparison)
 #   TARVELIN_WINE_RUN   build-win/wine-run.sh, which runs a Windows program in the build's prefix
 #   TARVELIN_FIGURES    a file the updates append their times to (optional)
+#   TARVELIN_E2E_KEEP   set: keep the case's folder (firmware, logs, outputs) when it passes too
 set -uo pipefail
 
 # Each case: its connection, the simulator's options, then its steps, each COMMAND:STATUS[:WHAT]
@@ -76,7 +77,11 @@ com_link=
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
   [ -n "$com_link" ] && rm -f "$com_link"
-  if [ "$failures" -eq 0 ]; then rm -rf "$work"; else echo "wine-e2e: files kept in $work"; fi
+  if [ "$failures" -eq 0 ] && [ -z "${TARVELIN_E2E_KEEP:-}" ]; then
+    rm -rf "$work"
+  else
+    echo "wine-e2e: files kept in $work"
+  fi
 }
 trap cleanup EXIT
 
