@@ -1,7 +1,7 @@
 # The Windows build: cross-built with MinGW-w64 (cmake/toolchains/mingw-w64-x86_64.cmake), tested
 # under Wine by scripts/test-windows.sh. So far it holds the protocol, the transports, the
-# update procedure and console/ with their platform code in win32/ folders, and their tests.
-# The command line and the fleet follow.
+# update procedure and console/ with their platform code in win32/ folders, tarvelin-cli.exe
+# (cli/ and fleet/), and their tests.
 
 include(${CMAKE_CURRENT_LIST_DIR}/windows/WineRunner.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/windows/GoogleTest.cmake)
