@@ -11,12 +11,15 @@
 #   TARVELIN_CLI        the command line: tarvelin-cli.exe, or a Linux tarvelin-cli when
 #                       TARVELIN_WINE_RUN is empty (the same runs for comparison)
 #   TARVELIN_WINE_RUN   build-win/wine-run.sh, which runs a Windows program in the build's prefix
+#   TARVELIN_ZIP        the portable zip, for its case
 #   TARVELIN_FIGURES    a file the updates append their times to (optional)
 #   TARVELIN_E2E_KEEP   set: keep the case's folder (firmware, logs, outputs) when it passes too
 set -uo pipefail
 
 # Each case: its connection, the simulator's options, then its steps, each COMMAND:STATUS[:WHAT]
 # with WHAT the failure kind the JSON must name, or ctrl-c: Ctrl-C once the flash is under way.
+# The zip's case runs the program of the portable zip over TCP/IP with the files beside it and no
+# folder named, from another working directory: its log must lie beside it.
 # A case whose last step is an update or a fleet run that succeeds checks the flash against the
 # files. A coder in its firmware runs through the restart into its BIOS; one in its BIOS behind a
 # NetPC in transfer mode 1 goes straight to the flash.
@@ -30,6 +33,7 @@ cases=(
   "com-ctrl-c        com     --state bios --slow-ms 1                     update:130:ctrl-c update:0"
   "fleet-4           fleet   --coders 4 --state bios --transfer-mode 1    fleet:0"
   "fleet-ctrl-c      fleet   --coders 4 --state bios --transfer-mode 1 --slow-ms 1 fleet:130:ctrl-c fleet:0"
+  "zip-update        zip     --state bios --transfer-mode 1               update:0"
 )
 
 # The COM number a pseudo-terminal is mapped to, and one that stands for nothing.
@@ -169,7 +173,7 @@ check_flash() {
 # The connection options of one run, and for a fleet its inventory.
 target() {
   case $connection in
-  tcp) echo "--tcp 127.0.0.1:$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")" ;;
+  tcp | zip) echo "--tcp 127.0.0.1:$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")" ;;
   closed) echo "--tcp 127.0.0.1:$closed_port" ;;
   com)
     if [ "$runner" = wine ]; then echo "--serial COM$com_number"; else echo "--serial $pty"; fi
@@ -204,8 +208,12 @@ run_cli() {
   local args=("$command")
   # shellcheck disable=SC2207 # target gives words, none of them with spaces
   args+=($(target))
-  args+=(--firmware-dir "$(host_path "$files")" --lang en)
-  if [ "$command" = fleet ]; then
+  [ "$connection" = zip ] || args+=(--firmware-dir "$(host_path "$files")")
+  args+=(--lang en)
+  if [ "$connection" = zip ]; then
+    log=$files/TarvelinLog.txt
+    args+=(--events --yes)
+  elif [ "$command" = fleet ]; then
     args+=(--log-dir "$(host_path "$work/logs")" --json -j 4 --yes)
   else
     args+=(--log "$(host_path "$log")" --events)
@@ -219,7 +227,7 @@ run_cli() {
   stamp <"$work/$run.fifo" >"$out" &
   local reader=$!
   local started=$EPOCHREALTIME
-  "${program[@]}" "${args[@]}" >"$work/$run.fifo" 2>"$err" &
+  (cd "$work" && exec "${program[@]}" "${args[@]}") >"$work/$run.fifo" 2>"$err" &
   local pid=$!
   if [ "$what" = ctrl-c ]; then
     if wait_for 60 blocks_logged "$log" "$blocks_before_ctrl_c"; then
@@ -252,6 +260,7 @@ run_cli() {
     fi
     ;;
   update:)
+    [ -s "$log" ] || fail "update: no log at $log"
     { [ "$(field .result)" = 0 ] && [ "$(field .newVersion)" = 2.16 ]; } ||
       fail "update: $(field '{result, newVersion, message}' | tr -d '\n')"
     # The slowed coder of a Ctrl-C case says nothing about the transport.
@@ -351,6 +360,18 @@ fleet)
     sed -n 's/^tcp \(127\.0\.0\.1:[0-9]*\)$/\1/p' "$work/sim.out" |
       awk '{ printf "c%d,%s,Site %d\n", NR, $0, NR }'
   } >"$work/fleet.csv"
+  ;;
+zip)
+  zip=${TARVELIN_ZIP:-}
+  if [ "$runner" != wine ] || [ ! -f "$zip" ]; then
+    echo "wine-e2e: skipped, no portable zip at '$zip' or not under Wine"
+    exit 77
+  fi
+  unzip -q "$zip" -d "$work/zip"
+  cli=$(echo "$work"/zip/*/tarvelin-cli.exe)
+  mv "$files"/* "${cli%/*}/"
+  files=${cli%/*}
+  start_sim || exit 1
   ;;
 *)
   start_sim || exit 1
