@@ -9,6 +9,7 @@
 #include "console/ConnectionArguments.h"
 #include "console/HelpSpellings.h"
 #include "fleet/FleetOptions.h"
+#include "update/Utf8Path.h"
 
 namespace {
 
@@ -250,14 +251,14 @@ bool CheckConnectionOptions(const CLI::App& command, const RawOptions& raw, CliO
     if (!ParseLanguage(raw.language, options, error)) {
         return false;
     }
-    options.firmwareDirectory = raw.firmwareDirectory;
+    options.firmwareDirectory = WithForwardSlashes(raw.firmwareDirectory);
     if (!options.firmwareDirectory.empty() && options.firmwareDirectory.back() != '/') {
         options.firmwareDirectory += '/';
     }
-    options.coderFile = raw.coder;
-    options.samplesFile = raw.samples;
-    options.dspFile = raw.dsp;
-    options.logPath = raw.log;
+    options.coderFile = WithForwardSlashes(raw.coder);
+    options.samplesFile = WithForwardSlashes(raw.samples);
+    options.dspFile = WithForwardSlashes(raw.dsp);
+    options.logPath = WithForwardSlashes(raw.log);
     options.json = raw.json;
     options.events = raw.events;
     options.yes = raw.yes;

@@ -110,6 +110,7 @@ set(tarvelin_windows_unit_tests
   unit/UpdateLogTest
   win32/CommandLineQuotingTest
   win32/ConsoleControlTest
+  win32/ConsoleOnWindowsTest
   win32/OpenFailureHintsTest
   win32/OpenFailureKindsTest
   win32/PortIdsTest
@@ -121,7 +122,8 @@ set(tarvelin_windows_integration_tests
   win32/WinsockTransportTest
 )
 
-# The Windows tests' child, beside them in the build folder: a program that does on request what the tests need of a child.
+# The Windows tests' child, beside them in the build folder: it does on request what the tests
+# need of a child.
 add_executable(tarvelin_test_child tests/win32/TestChild.cpp)
 target_link_libraries(tarvelin_test_child PRIVATE tarvelin_console)
 # Its arguments as the C runtime split them, as UTF-16 (wmain).

@@ -106,8 +106,9 @@ public:
     // How it ended, once it did within `bound` (0: without waiting); the child is then reaped
     // and later calls give the same answer.
     std::optional<ChildExit> Wait(std::chrono::milliseconds bound = {});
-    // Ctrl-C: SIGINT (on Windows a Ctrl-Break, which reaches only a child in a process group
-    // of its own: false for another).
+    // Ctrl-C: SIGINT. On Windows a Ctrl-Break to a child in a process group of its own, and
+    // where no console carries it, the interrupt event of the child's SignalPipe; false when
+    // neither reaches the child.
     bool Interrupt();
     // A signal by its POSIX number (on Windows, kSignalInterrupt is Interrupt() and every
     // other number ends the process).

@@ -10,7 +10,8 @@
 // The requests to stop that the command-line programs heed, numbered as POSIX numbers their
 // signals everywhere, so that 128 + the number is the exit status on every system. On Windows
 // the console's Ctrl-C and Ctrl-Break arrive as kSignalInterrupt, its closing as
-// kSignalHangUp, a log-off or shut-down as kSignalTerminate.
+// kSignalHangUp, a log-off or shut-down as kSignalTerminate; a parent's ChildProcess::Interrupt
+// arrives as kSignalInterrupt also where the console does not carry it.
 constexpr int kSignalHangUp = 1;
 constexpr int kSignalInterrupt = 2;
 constexpr int kSignalTerminate = 15;

@@ -31,3 +31,14 @@ inline std::string Utf8FromPath(const std::filesystem::path& path) {
 inline bool IsPathSeparator(char c) {
     return c == '/' || c == static_cast<char>(std::filesystem::path::preferred_separator);
 }
+
+// A path as the user typed it, in the program's form: on Windows every '\' becomes '/';
+// elsewhere a '\' is part of a name and stays.
+inline std::string WithForwardSlashes(std::string path) {
+    if (std::filesystem::path::preferred_separator == '\\') {
+        for (char& c : path) {
+            c = c == '\\' ? '/' : c;
+        }
+    }
+    return path;
+}

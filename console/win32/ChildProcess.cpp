@@ -1,19 +1,19 @@
 // CreateProcessW with the child's streams handed over by inheritance of exactly the three
-// handles it needs; its pipes are named pipes whose read end is overlapped, so that a read has
-// a bound and its pending read's event is what WaitReadable waits on. A job object that ends
-// its processes when its last handle closes ties every child to our life, a crash included.
+// handles it needs (its pipes are ChildPipes). A job object that ends its processes when its
+// last handle closes ties every child to our life, a crash included.
 #include "console/ChildProcess.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <cwctype>
 #include <mutex>
 
 #include "console/SignalPipe.h"
+#include "console/win32/ChildPipe.h"
 #include "console/win32/CommandLineQuoting.h"
+#include "console/win32/EnvironmentBlock.h"
+#include "console/win32/InterruptEvent.h"
 #include "transport/SystemErrorText.h"
 #include "transport/win32/WideText.h"
 
@@ -30,87 +30,10 @@ void CloseIfOpen(HANDLE& handle) {
     handle = nullptr;
 }
 
-// The parent's end of one output pipe, with the read that is always pending on it.
-struct PipeReader {
-    HANDLE pipe = nullptr;
-    HANDLE event = nullptr;  // set when the pending read completed, or the pipe ended
-    OVERLAPPED overlapped{};
-    char buffer[4096];
-    bool pending = false;
-
-    bool Open() const { return pipe != nullptr; }
-
-    void Close() {
-        if (pending) {
-            CancelIoEx(pipe, &overlapped);
-            DWORD ignored = 0;
-            GetOverlappedResult(pipe, &overlapped, &ignored, TRUE);  // the buffer is ours again
-            pending = false;
-        }
-        CloseIfOpen(pipe);
-        CloseIfOpen(event);
-    }
-
-    // False when the pipe ended (the data of a read that completed at once stays for Collect).
-    bool StartRead() {
-        overlapped = OVERLAPPED{};
-        overlapped.hEvent = event;
-        if (ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped) ||
-            GetLastError() == ERROR_IO_PENDING) {
-            pending = true;
-            return true;
-        }
-        return false;
-    }
-
-    // Appends what the pending read brought; false once the pipe ended.
-    enum class Outcome { Data, Nothing, Ended };
-    Outcome Collect(std::string& into) {
-        DWORD got = 0;
-        if (!GetOverlappedResult(pipe, &overlapped, &got, FALSE)) {
-            if (GetLastError() == ERROR_IO_INCOMPLETE) {
-                return Outcome::Nothing;
-            }
-            pending = false;
-            return Outcome::Ended;  // the writer closed its end, or an error no read mends
-        }
-        pending = false;
-        into.append(buffer, got);
-        return StartRead() ? Outcome::Data : Outcome::Ended;
-    }
-};
-
-ChildRead ReadFrom(PipeReader& reader, std::string& into, std::chrono::milliseconds bound) {
-    if (!reader.Open()) {
-        return ChildRead::Closed;
-    }
-    bool got = false;
-    bool waited = bound.count() <= 0;
-    for (;;) {
-        switch (reader.Collect(into)) {
-            case PipeReader::Outcome::Data:
-                got = true;
-                continue;
-            case PipeReader::Outcome::Ended:
-                reader.Close();
-                return ChildRead::Closed;
-            case PipeReader::Outcome::Nothing:
-                break;
-        }
-        if (got || waited) {
-            return got ? ChildRead::Data : ChildRead::Nothing;
-        }
-        WaitForSingleObject(
-            reader.event, static_cast<DWORD>(std::min<std::int64_t>(bound.count(), INFINITE - 1)));
-        waited = true;
-    }
-}
-
 // What the child gets for one stream: a handle of ours made inheritable for the start, closed
-// after it; for a pipe also the parent's end.
+// after it.
 struct StreamEnds {
     HANDLE childEnd = nullptr;
-    PipeReader* reader = nullptr;
 };
 
 SECURITY_ATTRIBUTES Inheritable() {
@@ -133,35 +56,7 @@ HANDLE InheritableCopy(HANDLE handle) {
     return copy;
 }
 
-bool MakePipe(StreamEnds& ends, PipeReader& reader, std::string& error) {
-    static std::atomic<unsigned> counter{0};
-    const std::wstring name = L"\\\\.\\pipe\\tarvelin-child-" +
-                              std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(counter++);
-    reader.pipe = CreateNamedPipeW(
-        name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 4096,
-        0, nullptr);
-    if (reader.pipe == INVALID_HANDLE_VALUE) {
-        reader.pipe = nullptr;
-        error = Reason("CreateNamedPipe");
-        return false;
-    }
-    reader.event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    SECURITY_ATTRIBUTES inherit = Inheritable();
-    ends.childEnd =
-        CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
-    if (reader.event == nullptr || ends.childEnd == INVALID_HANDLE_VALUE) {
-        error = Reason("pipe");
-        ends.childEnd = nullptr;
-        reader.Close();
-        return false;
-    }
-    ends.reader = &reader;
-    return true;
-}
-
-bool OpenStream(const ChildStream& stream, int which, StreamEnds& ends, PipeReader* reader,
+bool OpenStream(const ChildStream& stream, int which, StreamEnds& ends, ChildPipe* pipe,
                 std::string& error) {
     static constexpr DWORD kStandard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     const bool input = which == 0;
@@ -205,65 +100,21 @@ bool OpenStream(const ChildStream& stream, int which, StreamEnds& ends, PipeRead
                 error = "a pipe to the child's input is not offered";
                 return false;
             }
-            return MakePipe(ends, *reader, error);
+            return pipe->Make(ends.childEnd, error);
     }
     return true;
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return std::towupper(x) == std::towupper(y); });
-}
-
-std::wstring NameOf(const std::wstring& variable) {
-    // "=C:=C:\\folder" is the current folder of drive C: its name begins after the first '='.
-    return variable.substr(0, variable.find(L'=', 1));
-}
-
-// `first` ahead of this process's own variables, in the order Windows keeps them (sorted by
-// name, case ignored).
-std::wstring EnvironmentBlock(const std::vector<std::string>& first) {
-    std::vector<std::wstring> variables;
-    for (const std::string& variable : first) {
-        variables.push_back(Widen(variable));
-    }
-    const size_t given = variables.size();
-    if (wchar_t* ours = GetEnvironmentStringsW()) {
-        for (const wchar_t* v = ours; *v != L'\0'; v += wcslen(v) + 1) {
-            const std::wstring variable = v;
-            const std::wstring name = NameOf(variable);
-            if (std::none_of(variables.begin(), variables.begin() + static_cast<long>(given),
-                             [&](const std::wstring& w) { return SameName(NameOf(w), name); })) {
-                variables.push_back(variable);
-            }
-        }
-        FreeEnvironmentStringsW(ours);
-    }
-    std::stable_sort(
-        variables.begin(), variables.end(), [](const std::wstring& a, const std::wstring& b) {
-            const std::wstring x = NameOf(a);
-            const std::wstring y = NameOf(b);
-            return std::lexicographical_compare(
-                x.begin(), x.end(), y.begin(), y.end(),
-                [](wchar_t p, wchar_t q) { return std::towupper(p) < std::towupper(q); });
-        });
-    std::wstring block;
-    for (const std::wstring& variable : variables) {
-        block += variable;
-        block += L'\0';
-    }
-    block += L'\0';
-    return block;
 }
 
 // Handles are made inheritable only for the start, and one start at a time: another child
 // started meanwhile would inherit them and hold a pipe open after ours ended.
 std::mutex g_startMutex;
 
-// An exception code as a process's exit code: a crash, where POSIX would name a signal.
+constexpr DWORD kControlCExit = 0xC000013Au;  // ended by the default handler of a Ctrl-C
+
+// An exception code as a process's exit code: a crash, where POSIX would name a signal. Only
+// the system's error codes and a breakpoint: exit(-1) is no crash.
 bool IsCrash(DWORD code) {
-    return code >= 0xC0000000u || code == 0x80000003u;  // errors, and a breakpoint
+    return (code >> 28) == 0xCu || code == 0x80000003u;
 }
 
 }  // namespace
@@ -273,13 +124,16 @@ struct ChildProcess::State {
     HANDLE job = nullptr;
     DWORD pid = 0;
     bool ownGroup = false;
-    PipeReader output;
-    PipeReader error;
+    ChildPipe output;
+    ChildPipe error;
     int endedBy = 0;  // the signal number Signal() or Kill() ended it with
     std::optional<ChildExit> exit;
     std::string startError;
 
     ChildExit Decode(DWORD code) const {
+        if (code == kControlCExit) {
+            return ChildExit{false, -1, kSignalInterrupt};  // as SIGINT's default would end it
+        }
         if (IsCrash(code)) {
             return ChildExit{false, -1, static_cast<int>(code)};
         }
@@ -300,7 +154,7 @@ ChildProcess::ChildProcess() : state_(std::make_unique<State>()) {}
 ChildProcess::ChildProcess(const ChildOptions& options) : state_(std::make_unique<State>()) {
     State& s = *state_;
     StreamEnds ends[3];
-    PipeReader* readers[3] = {nullptr, &s.output, &s.error};
+    ChildPipe* pipes[3] = {nullptr, &s.output, &s.error};
     const ChildStream* streams[3] = {&options.input, &options.output, &options.error};
     const auto closeChildEnds = [&] {
         for (StreamEnds& e : ends) {
@@ -316,7 +170,7 @@ ChildProcess::ChildProcess(const ChildOptions& options) : state_(std::make_uniqu
     std::lock_guard<std::mutex> lock(g_startMutex);
     for (int i = 0; i < 3; ++i) {
         std::string why;
-        if (!OpenStream(*streams[i], i, ends[i], readers[i], why)) {
+        if (!OpenStream(*streams[i], i, ends[i], pipes[i], why)) {
             fail(why);
             return;
         }
@@ -404,11 +258,8 @@ ChildProcess::ChildProcess(const ChildOptions& options) : state_(std::make_uniqu
     s.process = started.hProcess;
     s.pid = started.dwProcessId;
     s.ownGroup = options.ownProcessGroup;
-    for (PipeReader* reader : {&s.output, &s.error}) {
-        if (reader->Open() && !reader->StartRead()) {
-            SetEvent(reader->event);  // ended already: the next read reports it
-        }
-    }
+    s.output.Start();
+    s.error.Start();
 }
 
 ChildProcess::~ChildProcess() {
@@ -446,21 +297,22 @@ ChildProcess::Id ChildProcess::ProcessId() const {
 }
 
 SystemHandle ChildProcess::OutputHandle() const {
-    return {state_ && state_->output.Open() ? reinterpret_cast<std::intptr_t>(state_->output.event)
-                                            : -1};
+    return {state_ && state_->output.Open()
+                ? reinterpret_cast<std::intptr_t>(state_->output.Event())
+                : -1};
 }
 
 SystemHandle ChildProcess::ErrorHandle() const {
-    return {state_ && state_->error.Open() ? reinterpret_cast<std::intptr_t>(state_->error.event)
+    return {state_ && state_->error.Open() ? reinterpret_cast<std::intptr_t>(state_->error.Event())
                                            : -1};
 }
 
 ChildRead ChildProcess::ReadOutput(std::string& into, std::chrono::milliseconds bound) {
-    return state_ ? ReadFrom(state_->output, into, bound) : ChildRead::Closed;
+    return state_ ? state_->output.Read(into, bound) : ChildRead::Closed;
 }
 
 ChildRead ChildProcess::ReadError(std::string& into, std::chrono::milliseconds bound) {
-    return state_ ? ReadFrom(state_->error, into, bound) : ChildRead::Closed;
+    return state_ ? state_->error.Read(into, bound) : ChildRead::Closed;
 }
 
 std::optional<ChildExit> ChildProcess::Wait(std::chrono::milliseconds bound) {
@@ -477,10 +329,23 @@ std::optional<ChildExit> ChildProcess::Wait(std::chrono::milliseconds bound) {
 }
 
 bool ChildProcess::Interrupt() {
+    if (!Started() || state_->exit) {
+        return false;
+    }
     // A console sends its control events to process groups: the child's own group, or ours,
     // which would interrupt us as well.
-    return Started() && !state_->exit && state_->ownGroup &&
-           GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, state_->pid);
+    if (state_->ownGroup && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, state_->pid)) {
+        return true;
+    }
+    // No console in common (or Wine's, which delivers no Ctrl-Break): a child that watches
+    // its signals listens to its interrupt event too.
+    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, InterruptEventName(state_->pid).c_str());
+    if (event == nullptr) {
+        return false;
+    }
+    const bool set = SetEvent(event);
+    CloseHandle(event);
+    return set;
 }
 
 bool ChildProcess::Signal(int number) {
@@ -544,12 +409,11 @@ std::string DescribeSignal(int signal) {
         {0xC0000374u, "Heap corruption"},
         {0xC0000135u, "DLL not found"},
         {0xC0000142u, "DLL initialization failed"},
-        {0xC000013Au, "Ended by Ctrl-C"},
         {0x80000003u, "Breakpoint"},
     };
     char code[16];
     std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(signal));
-    if (signal < 0 || IsCrash(static_cast<DWORD>(signal))) {
+    if (signal < 0) {
         for (const Name& name : kCrashes) {
             if (name.code == static_cast<DWORD>(signal)) {
                 return std::string(name.text) + " (" + code + ")";

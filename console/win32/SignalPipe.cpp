@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "console/win32/ConsoleControl.h"
+#include "console/win32/InterruptEvent.h"
 #include "transport/SystemErrorText.h"
 
 namespace {
@@ -19,6 +20,8 @@ struct Queue {
     std::deque<int> numbers;
     bool listening = false;  // between the constructor and Stop()
     HANDLE event = nullptr;
+    HANDLE interrupt = nullptr;  // set by a parent that cannot reach us through the console
+    HANDLE interruptWait = nullptr;
 };
 
 Queue g_queue;
@@ -41,6 +44,10 @@ int SignalOf(DWORD event) {
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
     return HandleConsoleControl(event, kConsoleCloseGrace);
+}
+
+void CALLBACK OnInterruptEvent(void*, BOOLEAN) {
+    HandleConsoleControl(CTRL_BREAK_EVENT, std::chrono::milliseconds(0));
 }
 
 }  // namespace
@@ -87,6 +94,14 @@ SignalPipe::SignalPipe() {
         CloseHandle(event);
         g_active = false;
         return;
+    }
+    // Without it a parent can still reach us through the console.
+    g_queue.interrupt =
+        CreateEventW(nullptr, FALSE, FALSE, InterruptEventName(GetCurrentProcessId()).c_str());
+    if (g_queue.interrupt != nullptr &&
+        !RegisterWaitForSingleObject(&g_queue.interruptWait, g_queue.interrupt, OnInterruptEvent,
+                                     nullptr, INFINITE, WT_EXECUTEDEFAULT)) {
+        g_queue.interruptWait = nullptr;
     }
     valid_ = true;
 }
@@ -159,6 +174,14 @@ void SignalPipe::Stop() {
     }
     stopped_ = true;
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    if (g_queue.interruptWait != nullptr) {
+        UnregisterWaitEx(g_queue.interruptWait, INVALID_HANDLE_VALUE);  // and its callback ran
+        g_queue.interruptWait = nullptr;
+    }
+    if (g_queue.interrupt != nullptr) {
+        CloseHandle(g_queue.interrupt);
+        g_queue.interrupt = nullptr;
+    }
     std::lock_guard<std::mutex> lock(g_queue.mutex);
     g_queue.listening = false;
     SetEvent(g_queue.event);  // ends a Wait in another thread

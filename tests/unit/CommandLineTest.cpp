@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cli/CommandLine.h"
 #include "cli/JsonWriter.h"
 #include "console/ConnectionArguments.h"
@@ -58,6 +60,17 @@ TEST(CommandLine, Commands) {
     EXPECT_EQ(parsed.options.language, Language::German);
     EXPECT_TRUE(parsed.options.json);
     EXPECT_TRUE(parsed.options.yes);
+
+    // Windows' separators, also a closing one, give one folder in the program's form; elsewhere a
+    // '\' is part of a name.
+    const bool windows = std::filesystem::path::preferred_separator == '\\';
+    for (const std::string typed : {"C:\\fw", "C:\\fw\\"}) {
+        parsed = Parse({"identify", "--tcp", "127.0.0.1:7000", "--firmware-dir", typed, "--log",
+                        typed + "\\x.log"});
+        ASSERT_TRUE(parsed.ok) << parsed.error;
+        EXPECT_EQ(parsed.options.firmwareDirectory, windows ? "C:/fw/" : typed + "/");
+        EXPECT_EQ(parsed.options.logPath.find('\\'), windows ? std::string::npos : 2u);
+    }
 
     parsed = Parse({"identify", "--serial", "COM3"});
     ASSERT_TRUE(parsed.ok);

@@ -1,6 +1,6 @@
 // Children on Windows, started from the test child program: the argument vector as the child's
-// runtime splits it, how crashes and ends read, the streams, a bounded pipe read, Ctrl-Break to
-// a child's own group, and the job object that ends a grandchild when its parent is killed.
+// runtime splits it, how crashes and ends read, the streams, a bounded pipe read, an interrupt,
+// and the job object that ends a grandchild when its parent is killed.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -85,7 +85,9 @@ struct EndCase {
 };
 
 void PrintTo(const EndCase& c, std::ostream* os) {
-    *os << c.arguments[0];
+    for (size_t i = 0; i < c.arguments.size(); ++i) {
+        *os << (i > 0 ? " " : "") << c.arguments[i];
+    }
 }
 
 class ChildEndsOnWindows : public testing::TestWithParam<EndCase> {};
@@ -112,6 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
     Ends, ChildEndsOnWindows,
     testing::Values(EndCase{{"exit", "0"}, {true, 0, 0}, 0, ""},
                     EndCase{{"exit", "75"}, {true, 75, 0}, 75, ""},
+                    EndCase{{"exit", "0xFFFFFFFF"}, {true, -1, 0}, -1, ""},  // exit(-1)
+                    EndCase{{"exit", "0xC000013A"}, {false, -1, 2}, 130, "Interrupt"},
                     EndCase{{"crash"},
                             {false, -1, static_cast<int>(0xC0000005u)},
                             static_cast<int>(0xC0000005u),
@@ -157,40 +161,54 @@ TEST(ChildProcessOnWindows, StreamsEnvironmentAndStartFailures) {
     EXPECT_NE(notStarted.StartError().find("no/such/folder/err: "), std::string::npos);
 }
 
-TEST(ChildProcessOnWindows, APipeReadIsBoundedAndCtrlBreakReachesAChildInItsOwnGroup) {
-    ChildOptions options = Child({"wait-signal"});
-    options.ownProcessGroup = true;
-    ChildProcess child(options);
-    ASSERT_TRUE(child.Started()) << child.StartError();
-    std::string out;
-    ASSERT_TRUE(child.ReadOutputUntil(out, "ready\n", seconds(10))) << out;
+TEST(ChildProcessOnWindows, APipeReadIsBoundedAndAnInterruptReachesTheChildsSignalPipe) {
+    // Through the console on Windows; Wine delivers no Ctrl-Break, and ctest gives no console:
+    // there the child's interrupt event carries it.
+    for (const bool ownGroup : {true, false}) {
+        SCOPED_TRACE(ownGroup ? "own process group" : "ours");
+        ChildOptions options = Child({"wait-signal"});
+        options.ownProcessGroup = ownGroup;
+        ChildProcess child(options);
+        ASSERT_TRUE(child.Started()) << child.StartError();
+        std::string out;
+        ASSERT_TRUE(child.ReadOutputUntil(out, "ready\n", seconds(10))) << out;
 
-    const auto before = std::chrono::steady_clock::now();
-    EXPECT_EQ(child.ReadOutput(out, milliseconds(100)), ChildRead::Nothing);
-    EXPECT_EQ(WaitReadable({child.OutputHandle()}, milliseconds(100)), std::vector<bool>{false});
-    EXPECT_GE(std::chrono::steady_clock::now() - before, milliseconds(200));
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_EQ(child.ReadOutput(out, milliseconds(100)), ChildRead::Nothing);
+        EXPECT_EQ(WaitReadable({child.OutputHandle()}, milliseconds(100)),
+                  std::vector<bool>{false});
+        EXPECT_GE(std::chrono::steady_clock::now() - before, milliseconds(200));
 
-    ASSERT_TRUE(child.Interrupt()) << GetLastError();
-    EXPECT_TRUE(child.ReadOutputUntil(out, "signal 2\n", seconds(10))) << out;
-    EXPECT_EQ(child.Wait(seconds(10)), (ChildExit{true, kSignalInterrupt, 0}));
+        ASSERT_TRUE(child.Interrupt());
+        EXPECT_TRUE(child.ReadOutputUntil(out, "signal 2\n", seconds(10))) << out;
+        EXPECT_EQ(child.Wait(seconds(10)), (ChildExit{true, kSignalInterrupt, 0}));
+        EXPECT_FALSE(child.Interrupt()) << "it ended";
+    }
+    ChildProcess deaf(Child({"sleep", "600000"}));
+    ASSERT_TRUE(deaf.Started()) << deaf.StartError();
+    EXPECT_FALSE(deaf.Interrupt()) << "a child that watches no signals cannot be interrupted";
 }
 
 TEST(ChildProcessOnWindows, AGrandchildEndsWhenItsParentIsKilled) {
-    // Without a job of its own the parent is ended alone: its job ends the grandchild.
-    ChildOptions options = Child({"hold-child", "600000"});
-    options.whenParentEnds = ChildOptions::WhenParentEnds::Nothing;
-    ChildProcess parent(options);
-    ASSERT_TRUE(parent.Started()) << parent.StartError();
-    std::string out;
-    ASSERT_TRUE(parent.ReadOutputUntil(out, "\n", seconds(10))) << out;
-    const auto grandchildId = static_cast<DWORD>(std::stoul(out));
-    HANDLE grandchild = OpenProcess(SYNCHRONIZE, FALSE, grandchildId);
-    ASSERT_NE(grandchild, nullptr) << out;
-    EXPECT_EQ(WaitForSingleObject(grandchild, 0), WAIT_TIMEOUT) << "it runs while its parent does";
-    parent.Kill();
-    EXPECT_EQ(WaitForSingleObject(grandchild, 10000), WAIT_OBJECT_0)
-        << "the grandchild outlived its parent by 10 s";
-    CloseHandle(grandchild);
+    // Without a job of its own the parent is ended alone, and its job ends the grandchild; in
+    // a job, the grandchild's job nests in its parent's.
+    for (const auto whenParentEnds :
+         {ChildOptions::WhenParentEnds::Nothing, ChildOptions::WhenParentEnds::Kill}) {
+        ChildOptions options = Child({"hold-child", "600000"});
+        options.whenParentEnds = whenParentEnds;
+        ChildProcess parent(options);
+        ASSERT_TRUE(parent.Started()) << parent.StartError();
+        std::string out;
+        ASSERT_TRUE(parent.ReadOutputUntil(out, "\n", seconds(10))) << out;
+        HANDLE grandchild = OpenProcess(SYNCHRONIZE, FALSE, std::strtoul(out.c_str(), nullptr, 10));
+        ASSERT_NE(grandchild, nullptr) << out;
+        EXPECT_EQ(WaitForSingleObject(grandchild, 0), WAIT_TIMEOUT)
+            << "it runs while its parent does";
+        parent.Kill();
+        EXPECT_EQ(WaitForSingleObject(grandchild, 10000), WAIT_OBJECT_0)
+            << "the grandchild outlived its parent by 10 s";
+        CloseHandle(grandchild);
+    }
 }
 
 }  // namespace

@@ -59,6 +59,17 @@ TEST(ConsoleControl, AClosingConsoleIsHeldNoLongerThanItsGraceAndNotWithoutAPipe
     EXPECT_FALSE(HandleConsoleControl(CTRL_BREAK_EVENT, milliseconds(0))) << "stopped";
 }
 
+TEST(ConsoleControl, ACtrlCOfTheConsoleArrives) {
+    DWORD processes[4];
+    if (GetConsoleProcessList(processes, 4) == 0) {
+        GTEST_SKIP() << "no console (as under ctest): nothing can send Ctrl-C";
+    }
+    SignalPipe signals;
+    ASSERT_TRUE(signals.Valid()) << signals.Error();
+    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+    EXPECT_EQ(signals.Wait(seconds(5)), kSignalInterrupt);
+}
+
 TEST(WaitReadable, ServesMoreHandlesThanOneSystemWaitTakes) {
     std::vector<HANDLE> events;
     std::vector<SystemHandle> handles;

@@ -58,7 +58,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (mode == "exit") {
-        return std::atoi(value.c_str());
+        // Any 32 bits, as ExitProcess takes them.
+        ExitProcess(static_cast<UINT>(std::strtoul(value.c_str(), nullptr, 0)));
     }
     if (mode == "crash") {
         SetUnhandledExceptionFilter(EndWithTheCode);
