@@ -1,8 +1,9 @@
 # End-to-end runs of tarvelin-cli.exe under Wine against the Linux simulator of the Linux build
 # (build/ beside build-win/ unless TARVELIN_LINUX_BUILD says otherwise): one test per case of
 # tests/win32/wine-e2e.sh, label e2e. The updates write their times to e2e-figures.txt, and the
-# same updates with the Linux tarvelin-cli run beside them for comparison. They run one at a
-# time: they map COM ports in the shared prefix, and their times mean nothing under load.
+# same updates with the Linux tarvelin-cli run beside them for comparison. The timed updates
+# (the cases named *-update) run alone, as their times mean nothing under load; the COM cases
+# one at a time, as they map COM7 in the shared prefix.
 
 set(TARVELIN_LINUX_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH
   "the Linux build whose tarvelin-sim (and tarvelin-cli, for comparison) the end-to-end runs use")
@@ -20,8 +21,14 @@ list(FILTER tarvelin_e2e_cases EXCLUDE REGEX "^$")
 function(tarvelin_e2e_test name case cli wine_run labels)
   add_test(NAME ${name} COMMAND ${tarvelin_e2e_script} ${case})
   set_tests_properties(${name} PROPERTIES
-    LABELS "${labels}" RUN_SERIAL TRUE TIMEOUT 240 SKIP_RETURN_CODE 77
+    LABELS "${labels}" TIMEOUT 240 SKIP_RETURN_CODE 77
     ENVIRONMENT "TARVELIN_SIM=${TARVELIN_LINUX_BUILD}/sim/tarvelin-sim;TARVELIN_CLI=${cli};TARVELIN_WINE_RUN=${wine_run};WINEPREFIX=${TARVELIN_WINEPREFIX};TARVELIN_FIGURES=${TARVELIN_E2E_FIGURES};TARVELIN_ZIP=${CMAKE_BINARY_DIR}/packages/tarvelin-${PROJECT_VERSION}-win64.zip")
+  if(case MATCHES "-update$")
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
+  if(case MATCHES "^com-")
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine-com7)
+  endif()
 endfunction()
 
 # At the end of the folder, when the command line's target is known. Without it the cases are
