@@ -37,10 +37,13 @@ check_zip() {
   zip=build-win/packages/$folder.zip
   [ -f "$zip" ] || { echo "zip: $zip was not built"; return 1; }
   local want have
-  want=$(printf '%s\n' README.md tarvelin-cli.exe licenses/{CLI11,GCC,GPL-3,MinGW-w64,README,Tarvelin,TinyXML,nlohmann-json}.txt |
-    sed "s|^|$folder/|" | sort)
+  want=$(printf "$folder/%s\n" README.md tarvelin-cli.exe \
+    licenses/{CLI11,GCC,GPL-3,MinGW-w64,README,Tarvelin,TinyXML,nlohmann-json}.txt | sort)
   have=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
-  [ "$want" = "$have" ] || { echo "zip: holds"; echo "$have"; echo "zip: but should hold"; echo "$want"; return 1; }
+  if [ "$want" != "$have" ]; then
+    printf 'zip: holds\n%s\nzip: but should hold\n%s\n' "$have" "$want"
+    return 1
+  fi
 
   local unpacked
   unpacked=$(mktemp -d)
@@ -48,14 +51,21 @@ check_zip() {
   local exe=$unpacked/$folder/tarvelin-cli.exe
   local imports foreign
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
-  foreign=$(grep -viE '^(kernel32|advapi32|user32|shell32|ole32|ws2_32|setupapi|cfgmgr32|msvcrt|api-ms-win-[a-z0-9-]+)\.dll$' <<<"$imports" || true)
-  [ -z "$foreign" ] || { echo "zip: tarvelin-cli.exe imports DLLs Windows does not have: $foreign"; return 1; }
+  local system='kernel32|advapi32|user32|shell32|ole32|ws2_32|setupapi|cfgmgr32|msvcrt'
+  foreign=$(grep -viE "^($system|api-ms-win-[a-z0-9-]+)\.dll$" <<<"$imports" || true)
+  if [ -n "$foreign" ]; then
+    echo "zip: tarvelin-cli.exe imports DLLs Windows does not have: $foreign"
+    return 1
+  fi
   x86_64-w64-mingw32-objdump -h "$exe" | grep -q '\.debug_' &&
     { echo "zip: tarvelin-cli.exe is not stripped"; return 1; }
   local shown
   shown=$(build-win/wine-run.sh "$exe" --version </dev/null 2>&1 | tr -d '\r')
   rm -rf "$unpacked"
-  [ "$shown" = "tarvelin-cli $version" ] || { echo "zip: tarvelin-cli.exe --version printed '$shown'"; return 1; }
+  if [ "$shown" != "tarvelin-cli $version" ]; then
+    echo "zip: tarvelin-cli.exe --version printed '$shown'"
+    return 1
+  fi
   echo "zip: $zip, $(stat -c %s "$zip") bytes, tarvelin-cli.exe imports only ${imports//$'\n'/ }"
 }
 check_zip || status=1

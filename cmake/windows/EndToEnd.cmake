@@ -20,9 +20,16 @@ list(FILTER tarvelin_e2e_cases EXCLUDE REGEX "^$")
 
 function(tarvelin_e2e_test name case cli wine_run labels)
   add_test(NAME ${name} COMMAND ${tarvelin_e2e_script} ${case})
+  set(environment
+    TARVELIN_SIM=${TARVELIN_LINUX_BUILD}/sim/tarvelin-sim
+    TARVELIN_CLI=${cli}
+    TARVELIN_WINE_RUN=${wine_run}
+    WINEPREFIX=${TARVELIN_WINEPREFIX}
+    TARVELIN_FIGURES=${TARVELIN_E2E_FIGURES}
+    TARVELIN_ZIP=${CMAKE_BINARY_DIR}/packages/tarvelin-${PROJECT_VERSION}-win64.zip)
   set_tests_properties(${name} PROPERTIES
     LABELS "${labels}" TIMEOUT 240 SKIP_RETURN_CODE 77
-    ENVIRONMENT "TARVELIN_SIM=${TARVELIN_LINUX_BUILD}/sim/tarvelin-sim;TARVELIN_CLI=${cli};TARVELIN_WINE_RUN=${wine_run};WINEPREFIX=${TARVELIN_WINEPREFIX};TARVELIN_FIGURES=${TARVELIN_E2E_FIGURES};TARVELIN_ZIP=${CMAKE_BINARY_DIR}/packages/tarvelin-${PROJECT_VERSION}-win64.zip")
+    ENVIRONMENT "${environment}")
   if(case MATCHES "-update$")
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()

@@ -24,16 +24,17 @@ set -uo pipefail
 # files. A coder in its firmware runs through the restart into its BIOS; one in its BIOS behind a
 # NetPC in transfer mode 1 goes straight to the flash.
 cases=(
-  "tcp-update        tcp     --main-port 0                                identify:0 update:0"
-  "com-9600-update   com     --baud 9600                                  identify:0 update:0"
-  "com-19200-update  com     --baud 19200                                 identify:0 update:0"
-  "tcp-refused       closed  -                                            identify:4:refused update:4:refused"
-  "com-missing       nocom   -                                            identify:4:noDevice"
-  "tcp-ctrl-c        tcp     --state bios --transfer-mode 1 --slow-ms 1   update:130:ctrl-c update:0"
-  "com-ctrl-c        com     --state bios --slow-ms 1                     update:130:ctrl-c update:0"
-  "fleet-4           fleet   --coders 4 --state bios --transfer-mode 1    fleet:0"
-  "fleet-ctrl-c      fleet   --coders 4 --state bios --transfer-mode 1 --slow-ms 1 fleet:130:ctrl-c fleet:0"
-  "zip-update        zip     --state bios --transfer-mode 1               update:0"
+  "tcp-update       tcp     --main-port 0                       identify:0 update:0"
+  "com-9600-update  com     --baud 9600                         identify:0 update:0"
+  "com-19200-update com     --baud 19200                        identify:0 update:0"
+  "tcp-refused      closed  -                                   identify:4:refused update:4:refused"
+  "com-missing      nocom   -                                   identify:4:noDevice"
+  "tcp-ctrl-c       tcp     --state bios --transfer-mode 1 --slow-ms 1  update:130:ctrl-c update:0"
+  "com-ctrl-c       com     --state bios --slow-ms 1            update:130:ctrl-c update:0"
+  "fleet-4          fleet   --coders 4 --state bios --transfer-mode 1   fleet:0"
+  "fleet-ctrl-c     fleet   --coders 4 --state bios --transfer-mode 1 --slow-ms 1
+                                                              fleet:130:ctrl-c fleet:0"
+  "zip-update       zip     --state bios --transfer-mode 1      update:0"
 )
 
 # The COM number a pseudo-terminal is mapped to, and one that stands for nothing.
@@ -52,7 +53,7 @@ for candidate in "${cases[@]}"; do
   [ "${candidate%% *}" = "$name" ] && row=$candidate
 done
 [ -n "$row" ] || { echo "wine-e2e: no case $name (--list names them)" >&2; exit 64; }
-read -r _ connection rest <<<"$row"
+read -r -d "" _ connection rest <<<"$row"
 sim_options=()
 steps=()
 for word in $rest; do
@@ -66,7 +67,10 @@ done
 sim=${TARVELIN_SIM:-}
 cli=${TARVELIN_CLI:-}
 wine_run=${TARVELIN_WINE_RUN:-}
-[ -x "$sim" ] || { echo "wine-e2e: no simulator at '$sim': build the Linux tree (build/)" >&2; exit 1; }
+if [ ! -x "$sim" ]; then
+  echo "wine-e2e: no simulator at '$sim': build the Linux tree (build/)" >&2
+  exit 1
+fi
 if [ ! -e "$cli" ]; then
   echo "wine-e2e: skipped, no command line at '$cli'"
   exit 77
@@ -170,10 +174,13 @@ check_flash() {
   [ ${#folders[@]} -gt 0 ] || fail "no flash was written"
 }
 
+# The simulator's (first) TCP port.
+sim_port() { sed -n '1s/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out"; }
+
 # The connection options of one run, and for a fleet its inventory.
 target() {
   case $connection in
-  tcp | zip) echo "--tcp 127.0.0.1:$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")" ;;
+  tcp | zip) echo "--tcp 127.0.0.1:$(sim_port)" ;;
   closed) echo "--tcp 127.0.0.1:$closed_port" ;;
   com)
     if [ "$runner" = wine ]; then echo "--serial COM$com_number"; else echo "--serial $pty"; fi
@@ -252,7 +259,8 @@ run_cli() {
   fi
   case $command:$what in
   identify:)
-    [ "$(field .currentVersion)" = 2.15 ] || fail "identify found $(field .currentVersion), not 2.15"
+    [ "$(field .currentVersion)" = 2.15 ] ||
+      fail "identify found $(field .currentVersion), not 2.15"
     if [ "$connection" = com ]; then
       local baud
       baud=$(printf '%s\n' "${sim_options[@]}" | sed -n '/^--baud$/{n;p}')
@@ -276,7 +284,8 @@ run_cli() {
   fleet:ctrl-c)
     local outcomes
     outcomes=$(field '[.coders[].outcome] | join(" ")')
-    { [ "$(field .interrupted)" = true ] && [ "$outcomes" = "interrupted interrupted interrupted interrupted" ]; } ||
+    { [ "$(field .interrupted)" = true ] &&
+      [ "$outcomes" = "interrupted interrupted interrupted interrupted" ]; } ||
       fail "fleet after Ctrl-C: interrupted $(field .interrupted), outcomes $outcomes"
     last_frame_answered "$log"
     ;;
@@ -287,7 +296,8 @@ run_cli() {
       fail "fleet outcomes: $outcomes"
     ;;
   *:*)
-    [ "$(field .failureKind)" = "$what" ] || fail "$command: failure kind $(field .failureKind), not $what"
+    [ "$(field .failureKind)" = "$what" ] ||
+      fail "$command: failure kind $(field .failureKind), not $what"
     local reason
     reason=$(field .reason)
     grep -qF -- "$reason" "$err" || fail "$command: the reason '$reason' is not on standard error"
@@ -320,9 +330,11 @@ figures() {
   first=$(grep -m1 '"event":"stage"' "$out" | cut -d' ' -f1)
   last=$(grep -m1 '"text":"Finalize flash programming' "$out" | cut -d' ' -f1)
   local line
+  local rate
+  rate=$(awk -v a="$first" -v b="$last" -v n="$image_bytes" \
+    'BEGIN { printf "%.0f", n / 1024 / (b - a) }')
   line=$(printf '%-5s %-16s update %6s s, flash %5s s (%d KiB, %s KiB/s)' "$runner" "$name" \
-    "$(elapsed "$started" "$ended")" "$(elapsed "$first" "$last")" $((image_bytes / 1024)) \
-    "$(awk -v a="$first" -v b="$last" -v n="$image_bytes" 'BEGIN { printf "%.0f", n / 1024 / (b - a) }')")
+    "$(elapsed "$started" "$ended")" "$(elapsed "$first" "$last")" $((image_bytes / 1024)) "$rate")
   echo "$line"
   [ -n "${TARVELIN_FIGURES:-}" ] && echo "$line" >>"$TARVELIN_FIGURES"
 }
@@ -333,7 +345,7 @@ case $connection in
 closed)
   # The port of a simulator that has ended: nobody listens there now.
   start_sim || exit 1
-  closed_port=$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
+  closed_port=$(sim_port)
   kill -TERM "$sim_pid"
   finish "$sim_pid" 5
   sim_pid=
