@@ -80,6 +80,7 @@ enable_testing()
 set(tarvelin_windows_unit_tests
   unit/AutoFrameBufferTest
   unit/CommandSetTest
+  unit/ConsoleStreamsTest
   unit/FrameCodecTest
   unit/FrameLogTest
   unit/IOHookTest

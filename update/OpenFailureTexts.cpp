@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "transport/SerialPorts.h"
 #include "transport/SystemErrorText.h"
 #include "update/OpenFailureHints.h"
 
