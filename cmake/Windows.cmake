@@ -6,6 +6,8 @@
 include(${CMAKE_CURRENT_LIST_DIR}/windows/WineRunner.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/windows/GoogleTest.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/windows/TinyXml.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/windows/EndToEnd.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/windows/PortableZip.cmake)
 
 find_package(Threads REQUIRED)
 
