@@ -102,3 +102,4 @@ endfunction()
 
 tarvelin_windows_test_suite(unit ${tarvelin_windows_unit_tests})
 tarvelin_windows_test_suite(integration ${tarvelin_windows_integration_tests})
+include(${CMAKE_CURRENT_LIST_DIR}/windows/Wizard.cmake)
