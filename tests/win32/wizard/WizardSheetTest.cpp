@@ -1,0 +1,262 @@
+// The Windows wizard in this process, driven through its property-sheet messages: the Connect
+// page's rule for Next, a refused connection, and a whole update against tarvelin-sim over TCP
+// and over a COM port (scripts/test-windows-wizard.sh starts the simulator and names it in
+// TARVELIN_SIM_TCP_PORT or TARVELIN_SIM_COM, and compares the simulator's flash with the dump
+// this test expects, TARVELIN_WIZARD_EXPECTED_DUMP).
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+#include "FirmwareFolder.h"
+#include "SheetDriver.h"
+#include "ui-win32/WizardTexts.h"
+#include "ui-win32/resource.h"
+#include "update/OpenFailureTexts.h"
+#include "update/UpdateLog.h"
+
+namespace {
+
+using Sheet = CUpdaterPropertySheet;
+constexpr DWORD kPageMs = 5000;
+constexpr DWORD kIdentifyMs = 30000;
+constexpr DWORD kUpdateMs = 120000;
+
+void ChooseTcp(Sheet& sheet, const std::string& host, const std::string& port) {
+    CConnectPropertyPage& page = sheet.m_connectPage;
+    SendMessageW(page.Item(IDC_TCP_RADIO), BM_CLICK, 0, 0);
+    SetWindowTextUtf8(page.Item(IDC_ADDRESS_EDIT), host);
+    SetWindowTextUtf8(page.Item(IDC_PORT_EDIT), port);
+}
+
+void ChooseSerial(Sheet& sheet, int com) {
+    CConnectPropertyPage& page = sheet.m_connectPage;
+    SendMessageW(page.Item(IDC_SERIAL_RADIO), BM_CLICK, 0, 0);
+    const std::wstring name = L"COM" + std::to_wstring(com);
+    SendMessageW(page.Item(IDC_COM_LIST), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(name.c_str()));
+}
+
+// A loopback port nothing listens on: bound once by us, then let go.
+uint16_t ClosedLoopbackPort() {
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    int length = sizeof(address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(s);
+    return ntohs(address.sin_port);
+}
+
+class WizardSheet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Every test starts as a first start: no connection choice stored.
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\tarvelin_wizard_tests");
+        ASSERT_TRUE(folder.Valid());
+        sheet = std::make_unique<Sheet>();
+        sheet->SetDiscoveryQuestions(&answers);
+        sheet->SetFirmwareFolder(folder.Path());
+        sheet->SetFileOpener([this](HWND, const std::string& path) {
+            openedLogs.push_back(path);
+            return shellOpens;
+        });
+        ASSERT_TRUE(sheet->Create());
+        ASSERT_TRUE(Until(*sheet, [&] { return !sheet->Procedure().m_versionToFlash.empty(); },
+                          kPageMs))
+            << "the firmware files were not looked for at the first idle moment";
+        language = sheet->WizardLanguage();
+        const std::string expected = Environment("TARVELIN_EXPECT_LANGUAGE");
+        if (!expected.empty()) {
+            ASSERT_EQ(LanguageCode(language), expected) << "the wizard speaks another language";
+        }
+    }
+
+    void PressNextWhenAllowed() {
+        ASSERT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kNext); }, kPageMs))
+            << "Next stays disabled on page " << sheet->ActivePage();
+        Press(*sheet, PSBTN_NEXT);
+    }
+
+    FirmwareFolder folder{8192, 2048, 3072};
+    OkAnswers answers;
+    std::vector<std::string> openedLogs;
+    bool shellOpens = true;
+    std::unique_ptr<Sheet> sheet;
+    Language language = Language::English;
+};
+
+TEST_F(WizardSheet, NextFollowsTheConnectFields) {
+    struct Case {
+        const char* host;
+        const char* port;
+        bool next;
+        bool portHint;
+    };
+    const Case cases[] = {
+        {"", "4001", false, false},        {"localhost", "", false, false},
+        {"localhost", "0", false, false},  {"localhost", "70000", false, true},
+        {"localhost", "4001", true, false}, {"localhost", "12ab", true, false},
+    };
+    for (const Case& c : cases) {
+        ChooseTcp(*sheet, c.host, c.port);
+        sheet->ProcessMessages(0);
+        EXPECT_EQ(Enabled(*sheet, Sheet::kNext), c.next) << c.host << ":" << c.port;
+        EXPECT_EQ(IsWindowVisible(sheet->m_connectPage.portHint.Handle()) != FALSE, c.portHint)
+            << c.port;
+        EXPECT_FALSE(Enabled(*sheet, Sheet::kBack));
+        EXPECT_TRUE(Enabled(*sheet, Sheet::kCancel));
+    }
+    // Typed letters do not reach the port field; digits do.
+    HWND port = sheet->m_connectPage.Item(IDC_PORT_EDIT);
+    SetWindowTextUtf8(port, "");
+    for (wchar_t typed : {L'4', L'x', L'0', L'-', L'1'}) {
+        SendMessageW(port, WM_CHAR, typed, 0);
+    }
+    EXPECT_EQ(TextOf(port), "401");
+}
+
+TEST_F(WizardSheet, RefusedConnectionShowsItsReasonOnTheInfoPage) {
+    ChooseTcp(*sheet, "127.0.0.1", std::to_string(ClosedLoopbackPort()));
+    PressNextWhenAllowed();
+    ASSERT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kBack); }, kIdentifyMs))
+        << "the identification did not report";
+    CInfoPropertyPage& info = sheet->m_infoPage;
+    EXPECT_EQ(info.status.Text(), LoadText(204, language));
+    EXPECT_TRUE(ErrorStyle(info.status.Handle()));
+    const OpenFailure& failure = sheet->Procedure().m_openFailure;
+    ASSERT_TRUE(failure.failed());
+    const std::string reason = OpenFailureReason(failure, language);
+    ASSERT_FALSE(reason.empty());
+    EXPECT_NE(info.detail.Text().find(reason), std::string::npos) << info.detail.Text();
+    EXPECT_TRUE(IsWindowVisible(info.detail.Handle()));
+    EXPECT_FALSE(IsWindowVisible(info.currentVersion.Handle()));
+    EXPECT_FALSE(Enabled(*sheet, Sheet::kNext));
+    EXPECT_TRUE(Enabled(*sheet, Sheet::kCancel));
+
+    // Without a program for text files the log is shown in the wizard.
+    shellOpens = false;
+    sheet->ShowLogFile();
+    ASSERT_EQ(openedLogs.size(), 1u);
+    EXPECT_EQ(openedLogs[0], sheet->Procedure().LogPath());
+    ASSERT_NE(sheet->LogWindow(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(sheet->LogWindow()->Handle()));
+    EXPECT_NE(sheet->LogWindow()->Text().find("Failed to open connection: "), std::string::npos)
+        << sheet->LogWindow()->Text();
+
+    // Back to the Connect page; Cancel ends the wizard.
+    Press(*sheet, PSBTN_BACK);
+    ASSERT_TRUE(Until(*sheet, [&] { return sheet->ActivePage() == Sheet::kConnectPage; },
+                      kPageMs));
+    Press(*sheet, PSBTN_CANCEL);
+    EXPECT_TRUE(Until(*sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
+}
+
+// Over TCP to the simulator's NetPC, or over the COM port the script mapped to its
+// pseudo-terminal.
+enum class Link { Tcp, Serial };
+
+class WizardUpdate : public WizardSheet, public ::testing::WithParamInterface<Link> {};
+
+TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
+    const bool tcp = GetParam() == Link::Tcp;
+    const std::string named = Environment(tcp ? "TARVELIN_SIM_TCP_PORT" : "TARVELIN_SIM_COM");
+    if (named.empty()) {
+        GTEST_SKIP() << "no simulator named; scripts/test-windows-wizard.sh starts one";
+    }
+    const int number = std::stoi(named);
+    if (tcp) {
+        ChooseTcp(*sheet, "127.0.0.1", named);
+    } else {
+        ChooseSerial(*sheet, number);
+    }
+    PressNextWhenAllowed();
+    ASSERT_EQ(sheet->ActivePage(), Sheet::kInfoPage);
+    // No button works while the identification runs.
+    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kBack)));
+    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kNext)));
+    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kCancel)));
+
+    ASSERT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kNext); }, kIdentifyMs))
+        << "identified: " << sheet->m_infoPage.status.Text() << " / "
+        << sheet->m_infoPage.detail.Text();
+    CInfoPropertyPage& info = sheet->m_infoPage;
+    EXPECT_EQ(info.status.Text(), tcp ? FormatTextHostPort(203, language, "127.0.0.1", number)
+                                      : FormatTextInt(202, language, number));
+    EXPECT_TRUE(PlainStyle(info.status.Handle()));
+    EXPECT_TRUE(IsWindowVisible(info.currentVersion.Handle()));
+    EXPECT_TRUE(IsBold(info.currentVersion.Handle()));
+    EXPECT_EQ(info.versionToFlash.Text(), VersionToFlashText(folder.CoderPath()));
+    EXPECT_TRUE(IsWindowVisible(info.hint.Handle()));
+
+    const RECT cancelPlace = PlaceOf(sheet->Button(Sheet::kCancel));
+    Press(*sheet, PSBTN_NEXT);
+    ASSERT_EQ(sheet->ActivePage(), Sheet::kUpdatePage);
+    CUpdatePropertyPage& update = sheet->m_updatePage;
+    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kCancel)));
+
+    // The close box during the flash: refused, and the page says why.
+    SendMessageW(sheet->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(sheet->IsOpen());
+    EXPECT_TRUE(IsWindowVisible(update.closeNote.Handle()));
+    EXPECT_EQ(update.closeNote.Text(), WizardString(WizardText::CloseRefusedUpdating, language));
+
+    bool sawBusyLine = false;
+    bool sawStageColours = false;
+    ASSERT_TRUE(Until(
+        *sheet,
+        [&] {
+            sawBusyLine = sawBusyLine || (update.waitLine.Waiting() &&
+                                          IsWindowVisible(update.Item(IDC_WAIT_BAR)) &&
+                                          !update.waitLine.Text().empty());
+            if (IsWindowVisible(update.stage3.Handle()) &&
+                TextColourOf(update.stage3.Handle()) == RGB(0, 0, 0)) {
+                sawStageColours = sawStageColours ||
+                                  (TextColourOf(update.stage1.Handle()) == RGB(128, 128, 128) &&
+                                   TextColourOf(update.stage2.Handle()) == RGB(128, 128, 128));
+            }
+            return IsWindowVisible(sheet->Button(Sheet::kFinish)) != FALSE;
+        },
+        kUpdateMs))
+        << "the update did not end: " << update.status.Text();
+    EXPECT_TRUE(sawBusyLine) << "no busy line during the reboot pauses";
+    EXPECT_TRUE(sawStageColours) << "stage 3 current without stages 1 and 2 grey";
+
+    EXPECT_EQ(update.status.Text(), LoadText(215, language)) << update.detail.Text();
+    EXPECT_TRUE(PlainStyle(update.status.Handle()));
+    EXPECT_EQ(update.newVersion.Text(), "2.16");
+    EXPECT_TRUE(IsBold(update.newVersion.Handle()));
+    EXPECT_FALSE(IsWindowVisible(update.Item(IDC_SHOW_LOG)));
+    EXPECT_FALSE(IsWindowVisible(update.closeNote.Handle()));
+    EXPECT_FALSE(IsWindowVisible(update.Item(IDC_WAIT_BAR)));
+    // "<< Start" where Next was, Finish where Cancel was.
+    EXPECT_EQ(TextOf(sheet->Button(Sheet::kBack)), LoadText(218, language));
+    EXPECT_TRUE(Enabled(*sheet, Sheet::kBack));
+    EXPECT_EQ(TextOf(sheet->Button(Sheet::kFinish)), LoadText(216, language));
+    EXPECT_EQ(PlaceOf(sheet->Button(Sheet::kFinish)).left, cancelPlace.left);
+    EXPECT_FALSE(IsWindowVisible(sheet->Button(Sheet::kCancel)));
+
+    const std::string expectedDump = Environment("TARVELIN_WIZARD_EXPECTED_DUMP");
+    if (!expectedDump.empty()) {
+        std::ofstream out(expectedDump, std::ios::binary);
+        for (const std::string& line : folder.ExpectedDump()) {
+            out << line << "\n";
+        }
+    }
+    Press(*sheet, PSBTN_FINISH);
+    EXPECT_TRUE(Until(*sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, WizardUpdate, ::testing::Values(Link::Tcp, Link::Serial),
+                         [](const ::testing::TestParamInfo<Link>& info) {
+                             return info.param == Link::Tcp ? "Tcp" : "Serial";
+                         });
+
+}  // namespace
