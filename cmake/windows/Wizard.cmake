@@ -74,3 +74,19 @@ if(wizard_test_sources)
   target_include_directories(tarvelin_wizard_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests
     ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/support/win32)
 endif()
+
+# The installer, when Debian's nsis is there (scripts/test-windows-wizard.sh installs it).
+find_program(TARVELIN_MAKENSIS makensis)
+if(TARVELIN_MAKENSIS)
+  set(TARVELIN_STRIPPED_EXE ${CMAKE_BINARY_DIR}/installer/tarvelin.exe)
+  set(TARVELIN_INSTALLER ${CMAKE_BINARY_DIR}/tarvelin-${PROJECT_VERSION}-setup.exe)
+  configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/tarvelin.nsi.in
+    ${CMAKE_BINARY_DIR}/installer/tarvelin.nsi @ONLY)
+  add_custom_command(OUTPUT ${TARVELIN_STRIPPED_EXE}
+    COMMAND ${CMAKE_STRIP} --strip-all -o ${TARVELIN_STRIPPED_EXE} $<TARGET_FILE:tarvelin>
+    DEPENDS tarvelin VERBATIM)
+  add_custom_command(OUTPUT ${TARVELIN_INSTALLER}
+    COMMAND ${TARVELIN_MAKENSIS} -V2 ${CMAKE_BINARY_DIR}/installer/tarvelin.nsi
+    DEPENDS ${TARVELIN_STRIPPED_EXE} ${CMAKE_BINARY_DIR}/installer/tarvelin.nsi VERBATIM)
+  add_custom_target(tarvelin_installer DEPENDS ${TARVELIN_INSTALLER})
+endif()

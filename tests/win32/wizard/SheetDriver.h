@@ -1,5 +1,6 @@
 #pragma once
 
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -77,6 +78,21 @@ inline RECT PlaceOf(HWND control) {
 inline std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string() : std::string(value);
+}
+
+// A loopback port nothing listens on: bound once by us, then let go.
+inline uint16_t ClosedLoopbackPort() {
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    int length = sizeof(address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(s);
+    return ntohs(address.sin_port);
 }
 
 // The discovery's boxes answered OK, counted.

@@ -3,7 +3,6 @@
 // and over a COM port (scripts/test-windows-wizard.sh starts the simulator and names it in
 // TARVELIN_SIM_TCP_PORT or TARVELIN_SIM_COM, and compares the simulator's flash with the dump
 // this test expects, TARVELIN_WIZARD_EXPECTED_DUMP).
-#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -16,7 +15,6 @@
 #include "ui-win32/WizardTexts.h"
 #include "ui-win32/resource.h"
 #include "update/OpenFailureTexts.h"
-#include "update/UpdateLog.h"
 
 namespace {
 
@@ -38,21 +36,6 @@ void ChooseSerial(Sheet& sheet, int com) {
     const std::wstring name = L"COM" + std::to_wstring(com);
     SendMessageW(page.Item(IDC_COM_LIST), CB_SELECTSTRING, static_cast<WPARAM>(-1),
                  reinterpret_cast<LPARAM>(name.c_str()));
-}
-
-// A loopback port nothing listens on: bound once by us, then let go.
-uint16_t ClosedLoopbackPort() {
-    WSADATA data{};
-    WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    int length = sizeof(address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    closesocket(s);
-    return ntohs(address.sin_port);
 }
 
 class WizardSheet : public ::testing::Test {
@@ -178,13 +161,22 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
         ChooseSerial(*sheet, number);
     }
     PressNextWhenAllowed();
-    ASSERT_EQ(sheet->ActivePage(), Sheet::kInfoPage);
-    // No button works while the identification runs.
-    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kBack)));
-    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kNext)));
-    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kCancel)));
-
-    ASSERT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kNext); }, kIdentifyMs))
+    // No button works while a worker runs.
+    bool buttonWhileWorking = false;
+    const auto noteButtons = [&] {
+        if (sheet->Procedure().IsWorkerRunning()) {
+            for (int id : {Sheet::kBack, Sheet::kNext, Sheet::kCancel, Sheet::kFinish}) {
+                buttonWhileWorking = buttonWhileWorking || Enabled(*sheet, id);
+            }
+        }
+    };
+    ASSERT_TRUE(Until(
+        *sheet,
+        [&] {
+            noteButtons();
+            return sheet->ActivePage() == Sheet::kInfoPage && Enabled(*sheet, Sheet::kNext);
+        },
+        kIdentifyMs))
         << "identified: " << sheet->m_infoPage.status.Text() << " / "
         << sheet->m_infoPage.detail.Text();
     CInfoPropertyPage& info = sheet->m_infoPage;
@@ -198,9 +190,10 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
 
     const RECT cancelPlace = PlaceOf(sheet->Button(Sheet::kCancel));
     Press(*sheet, PSBTN_NEXT);
-    ASSERT_EQ(sheet->ActivePage(), Sheet::kUpdatePage);
+    ASSERT_TRUE(Until(*sheet, [&] { return sheet->ActivePage() == Sheet::kUpdatePage; },
+                      kPageMs));
     CUpdatePropertyPage& update = sheet->m_updatePage;
-    EXPECT_FALSE(IsWindowEnabled(sheet->Button(Sheet::kCancel)));
+    ASSERT_TRUE(sheet->Procedure().IsWorkerRunning()) << "the flash ended at once";
 
     // The close box during the flash: refused, and the page says why.
     SendMessageW(sheet->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -209,25 +202,30 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
     EXPECT_EQ(update.closeNote.Text(), WizardString(WizardText::CloseRefusedUpdating, language));
 
     bool sawBusyLine = false;
-    bool sawStageColours = false;
+    bool sawStages = false;
     ASSERT_TRUE(Until(
         *sheet,
         [&] {
+            noteButtons();
             sawBusyLine = sawBusyLine || (update.waitLine.Waiting() &&
                                           IsWindowVisible(update.Item(IDC_WAIT_BAR)) &&
                                           !update.waitLine.Text().empty());
-            if (IsWindowVisible(update.stage3.Handle()) &&
-                TextColourOf(update.stage3.Handle()) == RGB(0, 0, 0)) {
-                sawStageColours = sawStageColours ||
-                                  (TextColourOf(update.stage1.Handle()) == RGB(128, 128, 128) &&
-                                   TextColourOf(update.stage2.Handle()) == RGB(128, 128, 128));
-            }
+            sawStages = sawStages || (IsWindowVisible(update.stage1.Handle()) &&
+                                      IsWindowVisible(update.stage3.Handle()) &&
+                                      IsWindowVisible(update.Progress()));
             return IsWindowVisible(sheet->Button(Sheet::kFinish)) != FALSE;
         },
         kUpdateMs))
         << "the update did not end: " << update.status.Text();
+    EXPECT_FALSE(buttonWhileWorking) << "a wizard button worked while a worker ran";
     EXPECT_TRUE(sawBusyLine) << "no busy line during the reboot pauses";
-    EXPECT_TRUE(sawStageColours) << "stage 3 current without stages 1 and 2 grey";
+    EXPECT_TRUE(sawStages) << "the three stages and the bar were never shown";
+    // The last stage was current; the stages and the bar are hidden at the end.
+    EXPECT_EQ(TextColourOf(update.stage1.Handle()), RGB(128, 128, 128));
+    EXPECT_EQ(TextColourOf(update.stage2.Handle()), RGB(128, 128, 128));
+    EXPECT_EQ(TextColourOf(update.stage3.Handle()), RGB(0, 0, 0));
+    EXPECT_FALSE(IsWindowVisible(update.stage1.Handle()));
+    EXPECT_FALSE(IsWindowVisible(update.Progress()));
 
     EXPECT_EQ(update.status.Text(), LoadText(215, language)) << update.detail.Text();
     EXPECT_TRUE(PlainStyle(update.status.Handle()));
