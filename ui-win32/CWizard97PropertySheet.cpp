@@ -10,6 +10,7 @@
 namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
+constexpr int kBatch = 64;
 // The sheet being made: its callback has no other way to find it.
 thread_local CWizard97PropertySheet* creating = nullptr;
 
@@ -199,6 +200,9 @@ void CWizard97PropertySheet::EndIfClosed() {
 bool CWizard97PropertySheet::ProcessMessages(DWORD waitMs) {
     MSG message{};
     while (hwnd_ != nullptr) {
+        // A worker posts faster than some turns take: the caller gets control back after a
+        // batch even when the queue never runs empty.
+        int dispatched = 0;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit_ = true;
@@ -209,6 +213,9 @@ bool CWizard97PropertySheet::ProcessMessages(DWORD waitMs) {
             EndIfClosed();
             if (hwnd_ == nullptr) {
                 return false;
+            }
+            if (++dispatched == kBatch) {
+                return true;
             }
         }
         EndIfClosed();

@@ -39,9 +39,10 @@ public:
     // The index of the page shown, -1 when none.
     int ActivePage() const;
 
-    // Dispatches what is queued, then, once the queue has run empty after a message, runs
-    // OnKickIdle, then waits for the next message at most `waitMs` (INFINITE: until one comes).
-    // Ends the window when it was closed. False once it is gone.
+    // Dispatches what is queued (returning after a batch when more keeps coming), then, once
+    // the queue has run empty after a message, runs OnKickIdle, then waits for the next message
+    // at most `waitMs` (INFINITE: until one comes). Ends the window when it was closed. False
+    // once it is gone.
     bool ProcessMessages(DWORD waitMs);
     // Until the window is gone.
     void RunModal();

@@ -17,9 +17,13 @@
 // messages, and reads back what it shows.
 
 // Runs the sheet's message loop until `done` holds, at most `timeoutMs`; false on time-out.
+// What is queued goes first: a button press is posted, and what held before it says nothing.
 inline bool Until(CUpdaterPropertySheet& sheet, const std::function<bool()>& done,
                   DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
+    if (!sheet.ProcessMessages(0)) {
+        return done();
+    }
     while (!done()) {
         if (GetTickCount64() >= end) {
             return false;

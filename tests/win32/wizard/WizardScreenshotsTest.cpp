@@ -84,7 +84,8 @@ protected:
         sheet->SetFirmwareFolder(firmware.Path());
         sheet->SetFileOpener([](HWND, const std::string&) { return false; });
         EXPECT_TRUE(sheet->Create());
-        EXPECT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kCancel); }, 5000));
+        EXPECT_TRUE(Until(
+            *sheet, [&] { return !sheet->Procedure().m_versionToFlash.empty(); }, 5000));
         return sheet;
     }
 
@@ -101,7 +102,8 @@ protected:
 };
 
 TEST_F(WizardScreenshots, PagesOfAnUpdate) {
-    FirmwareFolder firmware(8192, 2048, 3072);
+    // Large enough that the flash lasts while the picture is taken.
+    FirmwareFolder firmware(256 * 1024, 2048, 3072);
     std::unique_ptr<Sheet> sheet = Open(firmware);
     ChooseTcp(*sheet, port_);
     Shot(*sheet, "connect");
@@ -136,7 +138,10 @@ TEST_F(WizardScreenshots, RefusalAndTheLogWindow) {
     std::unique_ptr<Sheet> sheet = Open(firmware);
     ChooseTcp(*sheet, std::to_string(ClosedLoopbackPort()));
     Press(*sheet, PSBTN_NEXT);
-    ASSERT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kBack); }, 30000));
+    ASSERT_TRUE(Until(
+        *sheet,
+        [&] { return sheet->ActivePage() == Sheet::kInfoPage && Enabled(*sheet, Sheet::kBack); },
+        30000));
     Shot(*sheet, "info-refused");
     sheet->ShowLogFile();
     ASSERT_NE(sheet->LogWindow(), nullptr);

@@ -109,7 +109,10 @@ TEST_F(WizardSheet, NextFollowsTheConnectFields) {
 TEST_F(WizardSheet, RefusedConnectionShowsItsReasonOnTheInfoPage) {
     ChooseTcp(*sheet, "127.0.0.1", std::to_string(ClosedLoopbackPort()));
     PressNextWhenAllowed();
-    ASSERT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kBack); }, kIdentifyMs))
+    ASSERT_TRUE(Until(
+        *sheet,
+        [&] { return sheet->ActivePage() == Sheet::kInfoPage && Enabled(*sheet, Sheet::kBack); },
+        kIdentifyMs))
         << "the identification did not report";
     CInfoPropertyPage& info = sheet->m_infoPage;
     EXPECT_EQ(info.status.Text(), LoadText(204, language));
