@@ -153,7 +153,7 @@ winepath_of() {
 if [ -n "$screenshots" ]; then
   for language in en de; do
     mkdir -p "$screenshots/$language"
-    start_sim "shots-$language" --tcp 0
+    start_sim "shots-$language" --tcp 0 --main-port none
     run_tests "$language" 'WizardScreenshots.*' TARVELIN_SIM_TCP_PORT="$sim_tcp_port" \
       TARVELIN_SCREENSHOTS="$(winepath_of "$screenshots/$language")"
     stop_sim
@@ -168,7 +168,7 @@ fi
 
 for language in en de; do
   status=0
-  run_tests "$language" 'WizardSheet.*' || status=$?
+  run_tests "$language" 'WizardSheet.*:WizardFirmwareFolder.*' || status=$?
   note $status "the sheet without a simulator ($language)"
   update_case "$language" Tcp
   update_case "$language" Serial

@@ -14,7 +14,9 @@
 #include "SheetDriver.h"
 #include "ui-win32/WizardTexts.h"
 #include "ui-win32/resource.h"
+#include "update/LogLocation.h"
 #include "update/OpenFailureTexts.h"
+#include "update/Settings.h"
 
 namespace {
 
@@ -143,6 +145,36 @@ TEST_F(WizardSheet, RefusedConnectionShowsItsReasonOnTheInfoPage) {
                       kPageMs));
     Press(*sheet, PSBTN_CANCEL);
     EXPECT_TRUE(Until(*sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
+}
+
+// Without firmware beside the program (an installed one) the user chooses the folder, which
+// is remembered as "FirmwareFolder" and offered first the next time.
+TEST(WizardFirmwareFolder, IsChosenAndRememberedWhenNoneLiesBesideTheProgram) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\tarvelin_wizard_tests");
+    ASSERT_FALSE(HoldsCoderFirmware(GetProgramDirectory())) << GetProgramDirectory();
+    FirmwareFolder folder(4096, 2048, 2048);
+    std::vector<std::string> starts;
+    for (int run = 0; run < 2; ++run) {
+        OkAnswers answers;
+        Sheet sheet;
+        sheet.SetDiscoveryQuestions(&answers);
+        sheet.SetFolderChooser([&](HWND, const std::string& title, const std::string& start) {
+            EXPECT_EQ(title, WizardString(WizardText::ChooseFirmwareFolder,
+                                          sheet.WizardLanguage()));
+            starts.push_back(start);
+            return folder.Path().substr(0, folder.Path().size() - 1);
+        });
+        ASSERT_TRUE(sheet.Create());
+        ASSERT_TRUE(
+            Until(sheet, [&] { return !sheet.Procedure().m_versionToFlash.empty(); }, kPageMs));
+        EXPECT_EQ(sheet.Procedure().m_coderFile, folder.CoderPath());
+        EXPECT_EQ(answers.missing + answers.coderOnly, 0);
+    }
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[0], "");
+    EXPECT_EQ(starts[1], folder.Path().substr(0, folder.Path().size() - 1));
+    EXPECT_EQ(Settings(ProgramApplicationName()).ReadString(kFirmwareFolderValue, ""),
+              starts[1]);
 }
 
 // Over TCP to the simulator's NetPC, or over the COM port the script mapped to its
