@@ -102,4 +102,15 @@ endfunction()
 
 tarvelin_windows_test_suite(unit ${tarvelin_windows_unit_tests})
 tarvelin_windows_test_suite(integration ${tarvelin_windows_integration_tests})
+
+# The wizard logic (wizard/): what the native wizard draws and forwards its events to, over the
+# core. Its tests join the unit suite above.
+file(GLOB wizard_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/wizard/*.cpp)
+add_library(tarvelin_wizard STATIC ${wizard_sources})
+target_link_libraries(tarvelin_wizard PUBLIC tarvelin_core)
+target_sources(tarvelin_unit_tests PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/ConnectPageLogicTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/StartArgumentsTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/WizardSheetLogicTest.cpp)
+target_link_libraries(tarvelin_unit_tests PRIVATE tarvelin_wizard)
 include(${CMAKE_CURRENT_LIST_DIR}/windows/Wizard.cmake)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fails when a file includes a folder above its own layer, or when Qt is included outside the
-# Qt front end; names each such include. The table is the one in README's "Layout".
+# Fails when a file includes a folder above its own layer, when Qt is included outside the
+# Qt front end, or a platform header in the wizard logic; names each such include. The table is the one in README's "Layout".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,10 +13,11 @@ declare -A allowed=(
   [console]="uecp transport protocol update console"
   [fleet]="uecp transport protocol update console fleet"
   [cli]="uecp transport protocol update console fleet cli"
-  [ui]="uecp transport protocol update ui"
+  [wizard]="uecp transport protocol update wizard"
+  [ui]="uecp transport protocol update wizard ui"
   [sim]="uecp transport protocol sim"
 )
-folders="uecp transport protocol update console fleet cli ui sim"
+folders="uecp transport protocol update console fleet cli wizard ui sim"
 
 status=0
 for folder in "${!allowed[@]}"; do
@@ -33,6 +34,15 @@ for folder in "${!allowed[@]}"; do
     esac
   done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^/"]+/' "$folder" \
              --include='*.h' --include='*.cpp' || true)
+  # The wizard logic is shared by the Qt and the Win32 front end: neither toolkit, nor the
+  # headers of a platform.
+  if [ "$folder" = wizard ]; then
+    while IFS= read -r hit; do
+      echo "$hit: a platform header in the wizard logic"
+      status=1
+    done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|winsock2|commctrl|prsht|shlobj|shellapi|unistd|fcntl|termios|poll|pthread|sys/[^>]*)\.h>' \
+               "$folder" --include='*.h' --include='*.cpp' || true)
+  fi
   if [ "$folder" != ui ]; then
     while IFS= read -r hit; do
       echo "$hit: Qt below the Qt front end"

@@ -6,41 +6,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSettings>
-#include <limits>
+#include <QSignalBlocker>
 
-#include "transport/SerialPorts.h"
 #include "ui/CMaskEdit.h"
 #include "ui/CXColorStatic.h"
-#include "ui/GuidanceTexts.h"
 #include "ui/Settings.h"
 #include "ui/TemplateTexts.h"
-#include "update/OpenFailureTexts.h"
+#include "ui/WizardBinding.h"
 
-namespace {
-
-constexpr int kHighestTcpPort = 65535;
-
-}  // namespace
-
-int64_t LeadingNumber(const QString& text) {
-    int64_t value = 0;
-    int i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
+CConnectPropertyPage::CConnectPropertyPage(Language language, ConnectPageLogic* logic,
+                                           QWidget* parent)
+    : QWizardPage(parent), logic_(logic) {
+    if (logic_ == nullptr) {
+        ownSettings_ = std::make_unique<QtSettingsStore>();
+        ownLogic_ = std::make_unique<ConnectPageLogic>(*ownSettings_, language);
+        logic_ = ownLogic_.get();
     }
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const int digit = text[i].unicode() - '0';
-        if (value > (std::numeric_limits<int64_t>::max() - digit) / 10) {
-            return std::numeric_limits<int64_t>::max();
-        }
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
-CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
-    : QWizardPage(parent), language_(language) {
     setTitle(Text(101, language));
     setSubTitle(Text(102, language));
 
@@ -65,13 +46,13 @@ CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
     portEdit->setObjectName("connect1006");
     portEdit->setEnabled(false);
     portEdit->setMaximumWidth(addressEdit->fontMetrics().horizontalAdvance("0000000000") + 12);
-    portHint = new CXColorStatic(GuidanceString(GuidanceText::PortTooHigh, language));
+    portHint = new CXColorStatic(QString::fromStdString(logic_->State().portHint.text));
     portHint->setObjectName("connectPortHint");
-    portHint->SetTextColor(QColor(255, 0, 0));
+    portHint->SetTextColor(ToQColor(logic_->State().portHint.colour));
     portHint->hide();
     portsNote = new CXColorStatic;
     portsNote->setObjectName("connectPortsNote");
-    portsNote->SetTextColor(QColor(255, 0, 0));
+    portsNote->SetTextColor(ToQColor(logic_->State().portsNote.colour));
     portsNote->setWordWrap(true);
     portsNote->hide();
 
@@ -96,105 +77,75 @@ CConnectPropertyPage::CConnectPropertyPage(Language language, QWidget* parent)
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(6, 1);
 
-    connect(serialRadio, &QRadioButton::clicked, this, &CConnectPropertyPage::OnSerialClicked);
-    connect(tcpRadio, &QRadioButton::clicked, this, &CConnectPropertyPage::OnTcpClicked);
-    connect(addressEdit, &QLineEdit::textChanged, this, &CConnectPropertyPage::ChoiceEdited);
-    connect(portEdit, &QLineEdit::textChanged, this, &CConnectPropertyPage::ChoiceEdited);
-    connect(portEdit, &QLineEdit::textChanged, this, &CConnectPropertyPage::UpdatePortHint);
+    connect(serialRadio, &QRadioButton::clicked, this, [this] {
+        logic_->OnSerialClicked(serialRadio->isChecked());
+        Bind();
+    });
+    connect(tcpRadio, &QRadioButton::clicked, this, [this] {
+        logic_->OnTcpClicked(tcpRadio->isChecked());
+        Bind();
+    });
+    connect(addressEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        logic_->OnAddressEdited(text.toStdString());
+        Bind();
+    });
+    connect(portEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        logic_->OnPortEdited(text.toStdString());
+        Bind();
+    });
+    connect(comPortList, &QComboBox::currentIndexChanged, this,
+            [this](int index) { logic_->OnPortSelected(index); });
+}
 
-    QSettings settings = OpenSettings();
-    settings.beginGroup(kSettingsGroup);
-    serialPort = settings.value(kSerialPortValue, 1).toInt();
-    tcpAddress = settings.value(kTcpAddressValue, QString()).toString();
-    tcpPort = settings.value(kTcpPortValue, 0).toInt();
-    connectionType = settings.value(kConnectionTypeValue, 0).toInt();
+CConnectPropertyPage::~CConnectPropertyPage() {
+    Unbind();
+}
+
+void CConnectPropertyPage::Unbind() {
+    for (QObject* control : std::initializer_list<QObject*>{serialRadio, tcpRadio, addressEdit,
+                                                            portEdit, comPortList}) {
+        control->disconnect(this);
+    }
 }
 
 void CConnectPropertyPage::OnSetActive() {
     portEdit->SetValidChars("0123456789");
-    FillComPortList(serialPort);
-    addressEdit->setText(tcpAddress);
-    if (tcpPort != 0) {
-        portEdit->setText(QString::number(tcpPort));
-    }
-    UpdateControls();
+    logic_->OnSetActive();
+    Bind();
 }
 
 bool CConnectPropertyPage::OnKillActive() {
-    QSettings settings = OpenSettings();
-    settings.beginGroup(kSettingsGroup);
-    settings.setValue(kConnectionTypeValue, connectionType);
-    if (connectionType == 0) {
-        serialPort = comPortList->currentIndex() < 0 ? -1 : comPortList->currentData().toInt();
-        settings.setValue(kSerialPortValue, serialPort);
-    } else {
-        tcpAddress = addressEdit->text();
-        settings.setValue(kTcpAddressValue, tcpAddress);
-        const int64_t port = LeadingNumber(portEdit->text());
-        tcpPort = port > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                             : static_cast<int32_t>(port);
-        settings.setValue(kTcpPortValue, tcpPort);
-    }
-    return true;
-}
-
-void CConnectPropertyPage::FillComPortList(int portToSelect) {
-    comPortList->clear();
-    // Without a word about the ports left out, a user outside their group sees an empty list.
-    // A port another program holds opens and is listed: its holder may let go before Next.
-    std::vector<OpenFailure> notUsable;
-    for (const SerialPortDetails& port : ListSerialPortDetails()) {
-        if (!port.usable) {
-            notUsable.push_back(PortOpenFailure(port));
-        }
-        if (!port.opens) {
-            continue;
-        }
-        const int number = port.comNumber;
-        comPortList->addItem(QString("COM%1").arg(number), number);
-        if (number == portToSelect) {
-            comPortList->setCurrentIndex(comPortList->count() - 1);
-        }
-    }
-    portsNote->setText(QString::fromStdString(UnusablePortsNote(notUsable, language_)));
-    portsNote->setVisible(connectionType == 0 && !notUsable.empty());
-    if (comPortList->findData(portToSelect) < 0) {
-        comPortList->setCurrentIndex(-1);
-    }
-    emit ChoiceEdited();
+    return logic_->OnKillActive();
 }
 
 void CConnectPropertyPage::UpdateControls() {
-    const bool serial = connectionType == 0;
+    logic_->UpdateControls();
+    Bind();
+}
+
+void CConnectPropertyPage::Bind() {
+    const ConnectPageState& state = logic_->State();
+    const bool serial = state.connectionType == 0;
     serialRadio->setChecked(serial);
     tcpRadio->setChecked(!serial);
-    comPortList->setEnabled(serial);
-    addressEdit->setEnabled(!serial);
-    portEdit->setEnabled(!serial);
-    portsNote->setVisible(serial && !portsNote->text().isEmpty());
-    UpdatePortHint();
-    emit ChoiceEdited();
-}
-
-void CConnectPropertyPage::UpdatePortHint() {
-    portHint->setVisible(connectionType != 0 && LeadingNumber(portEdit->text()) > kHighestTcpPort);
-}
-
-bool CConnectPropertyPage::NextAllowed() const {
-    if (connectionType == 0) {
-        return comPortList->count() > 0;
+    if (state.portListFills != portListFills_) {
+        portListFills_ = state.portListFills;
+        const QSignalBlocker quiet(comPortList);
+        comPortList->clear();
+        for (const ComPortEntry& port : state.ports) {
+            comPortList->addItem(QString::fromStdString(port.name), port.number);
+        }
     }
-    // A port above 65535 would be cut to 16 bits and reach another port: refused like 0.
-    const int64_t port = LeadingNumber(portEdit->text());
-    return !addressEdit->text().isEmpty() && port != 0 && port <= kHighestTcpPort;
-}
-
-void CConnectPropertyPage::OnSerialClicked() {
-    connectionType = serialRadio->isChecked() ? 0 : 1;
-    UpdateControls();
-}
-
-void CConnectPropertyPage::OnTcpClicked() {
-    connectionType = tcpRadio->isChecked() ? 1 : 0;
-    UpdateControls();
+    if (comPortList->currentIndex() != state.selectedPort) {
+        const QSignalBlocker quiet(comPortList);
+        comPortList->setCurrentIndex(state.selectedPort);
+    }
+    comPortList->setEnabled(state.portListEnabled);
+    addressEdit->setEnabled(state.tcpFieldsEnabled);
+    portEdit->setEnabled(state.tcpFieldsEnabled);
+    // Edits made here come back through textChanged with the text the logic already has.
+    BindText(addressEdit, state.address);
+    BindText(portEdit, state.port);
+    BindStyled(portHint, state.portHint);
+    BindStyled(portsNote, state.portsNote);
 }

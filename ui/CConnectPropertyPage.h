@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QWizardPage>
-#include <cstdint>
+#include <memory>
 
 #include "update/ProcedureTexts.h"
+#include "wizard/ConnectPageLogic.h"
 
 class CMaskEdit;
 class CUpdaterPropertySheet;
@@ -12,29 +13,29 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
-class QSettings;
+class QtSettingsStore;
 
-// The number formed by the decimal digits at the start of `text` (after leading blanks), 0
-// when there are none; saturates at INT64_MAX instead of wrapping.
-int64_t LeadingNumber(const QString& text);
-
-// Page 1: serial port or NetPC address. Holds the user's choice in its four fields; reads them
-// from the settings once, at construction, and writes them when the page is left with Next.
+// Page 1: serial port or NetPC address. A view of ConnectPageLogic, which holds the user's
+// choice: the controls forward clicks and edits and show its state.
 class CConnectPropertyPage : public QWizardPage {
     Q_OBJECT
 public:
-    CConnectPropertyPage(Language language, QWidget* parent = nullptr);
+    // Without `logic` the page keeps a logic of its own over the wizard's settings.
+    CConnectPropertyPage(Language language, ConnectPageLogic* logic = nullptr,
+                         QWidget* parent = nullptr);
+    ~CConnectPropertyPage() override;
 
     void OnSetActive();
     // Stores the choice; never refuses.
     bool OnKillActive();
     bool validatePage() override { return OnKillActive(); }
-
-    void FillComPortList(int portToSelect);
     void UpdateControls();
 
-    // Whether Next may be pressed with what the page shows now.
-    bool NextAllowed() const;
+    ConnectPageLogic& Logic() { return *logic_; }
+    // Shows the logic's state.
+    void Bind();
+    // No more events reach the logic (it goes before the controls do).
+    void Unbind();
 
     CUpdaterPropertySheet* sheet = nullptr;
 
@@ -48,19 +49,9 @@ public:
     CXColorStatic* portHint;    // beside the port: why a port is refused
     CXColorStatic* portsNote;   // below the list: ports present but not usable, and why
 
-    int32_t connectionType = 0;
-    int32_t serialPort = 1;
-    QString tcpAddress;
-    int32_t tcpPort = 0;
-
-signals:
-    // Something that decides Next changed.
-    void ChoiceEdited();
-
 private:
-    void UpdatePortHint();
-    void OnSerialClicked();
-    void OnTcpClicked();
-
-    Language language_;
+    std::unique_ptr<QtSettingsStore> ownSettings_;
+    std::unique_ptr<ConnectPageLogic> ownLogic_;
+    ConnectPageLogic* logic_;
+    int portListFills_ = -1;
 };

@@ -8,6 +8,7 @@
 #include "ui/CWaitLine.h"
 #include "ui/CXColorStatic.h"
 #include "ui/TemplateTexts.h"
+#include "ui/WizardBinding.h"
 #include "update/PageLabels.h"
 
 namespace {
@@ -30,7 +31,7 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
 
     status =
         Keep(new CXColorStatic(TemplateString(TemplateText::InfoConnecting, language)), "info1006");
-    waitLine = new CWaitLine(language);
+    waitLine = new CWaitLine;
     waitLine->setObjectName("infoWait");
     detail = Keep(new CXColorStatic, "info1007");
     detail->setWordWrap(true);
@@ -40,8 +41,8 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
         Keep(new QLabel(PageLabelText(PageLabel::CurrentVersion, language)), "info1008");
     versionToFlashLabel =
         Keep(new QLabel(PageLabelText(PageLabel::VersionToFlash, language)), "info1009");
-    instruction = TemplateString(TemplateText::InfoInstruction, language);
-    hint = Keep(new CXColorStatic(instruction), "info1010");
+    hint = Keep(new CXColorStatic(TemplateString(TemplateText::InfoInstruction, language)),
+                "info1010");
     hint->setWordWrap(true);
     hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     hint->setMinimumHeight(hint->fontMetrics().lineSpacing() * 3);
@@ -68,25 +69,14 @@ CInfoPropertyPage::CInfoPropertyPage(Language language, QWidget* parent) : QWiza
     column->addWidget(closeNote);
 }
 
-void CInfoPropertyPage::OnSetActive() {
-    status->SetTextColor(Qt::black);
-    status->SetBold(false);
-    detail->clear();
-    detail->SetTextColor(Qt::black);
-    detail->SetBold(false);
-    // A warning of an earlier run may stand where the instruction belongs.
-    hint->setText(instruction);
-    hint->SetTextColor(Qt::black);
-    hint->SetBold(false);
-    for (QWidget* control :
-         {static_cast<QWidget*>(currentVersionLabel), static_cast<QWidget*>(versionToFlashLabel),
-          static_cast<QWidget*>(hint), static_cast<QWidget*>(currentVersion),
-          static_cast<QWidget*>(versionToFlash)}) {
-        control->hide();
-    }
-    currentVersion->SetBold(true);
-    versionToFlash->SetBold(true);
-    closeNote->hide();
-    waitLine->Stop();
-    sheet->StartIdentification();
+void CInfoPropertyPage::Bind(const InfoPageState& state) {
+    BindStyled(status, state.status);
+    waitLine->Bind(state.wait);
+    BindStyled(detail, state.detail);
+    BindVisible(currentVersionLabel, state.versionLabels);
+    BindVisible(versionToFlashLabel, state.versionLabels);
+    BindStyled(hint, state.hint);
+    BindStyled(currentVersion, state.currentVersion);
+    BindStyled(versionToFlash, state.versionToFlash);
+    BindStyled(closeNote, state.closeNote);
 }

@@ -3,20 +3,21 @@
 #include <QWizardPage>
 
 #include "update/ProcedureTexts.h"
+#include "wizard/WizardState.h"
 
 class CUpdaterPropertySheet;
 class CWaitLine;
 class CXColorStatic;
 class QLabel;
 
-// Page 2: what the identification found. Resets itself on every showing and hands over to the
-// sheet, which fills it as the identification reports.
+// Page 2: what the identification found. Shows the wizard logic's Info page state, which the
+// logic resets on every showing and fills as the identification reports.
 class CInfoPropertyPage : public QWizardPage {
     Q_OBJECT
 public:
     CInfoPropertyPage(Language language, QWidget* parent = nullptr);
 
-    void OnSetActive();
+    void Bind(const InfoPageState& state);
 
     CUpdaterPropertySheet* sheet = nullptr;
 
@@ -29,7 +30,4 @@ public:
     CXColorStatic* currentVersion;  // 1011
     CXColorStatic* versionToFlash;  // 1012
     QLabel* closeNote;              // why a close request is refused while the worker runs
-
-private:
-    QString instruction;
 };

@@ -1,16 +1,17 @@
 #include "ui/CTarvelin.h"
 
-#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ui/CUpdaterPropertySheet.h"
-#include "ui/GuidanceTexts.h"
 #include "ui/Settings.h"
 #include "ui/TemplateTexts.h"
 #include "update/CZelkorTools.h"
+#include "wizard/StartArguments.h"
 
 CTarvelin::CTarvelin(int& argc, char** argv) : QApplication(argc, argv) {
     // The desktop entry and the icon theme name the program; the desktop matches its windows
@@ -42,27 +43,17 @@ bool CTarvelin::InitInstance() {
 
 std::unique_ptr<CUpdaterPropertySheet> CTarvelin::CreateSheet(const QStringList& arguments) {
     const Language language = SystemLanguage();
-    QString folder;
-    if (arguments.size() > 1) {
-        QMessageBox::critical(nullptr, Text(100, language),
-                              GuidanceString(GuidanceText::Usage, language));
+    std::vector<std::string> given;
+    for (const QString& argument : arguments) {
+        given.push_back(argument.toStdString());
+    }
+    const StartFolder start = StartFolderFromArguments(given, language);
+    if (!start.valid) {
+        QMessageBox::critical(nullptr, Text(100, language), QString::fromStdString(start.error));
         return nullptr;
     }
-    if (arguments.size() == 1) {
-        const QFileInfo given(arguments[0]);
-        if (given.isDir()) {
-            folder = given.absoluteFilePath();
-        } else if (given.exists()) {
-            folder = given.absolutePath();
-        } else {
-            QMessageBox::critical(
-                nullptr, Text(100, language),
-                GuidanceString(GuidanceText::NoSuchFolder, language).arg(arguments[0]));
-            return nullptr;
-        }
-    }
     auto sheet = std::make_unique<CUpdaterPropertySheet>();
-    sheet->SetFirmwareFolder(folder);
+    sheet->SetFirmwareFolder(QString::fromStdString(start.folder));
     return sheet;
 }
 

@@ -12,11 +12,10 @@
 #include "ui/CXColorStatic.h"
 #include "ui/GuidanceTexts.h"
 #include "ui/TemplateTexts.h"
+#include "ui/WizardBinding.h"
 #include "update/PageLabels.h"
 
 namespace {
-
-const QColor kGrey(128, 128, 128);
 
 template <typename Widget>
 Widget* Keep(Widget* widget, const char* name) {
@@ -35,7 +34,7 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
 
     status = Keep(new CXColorStatic(TemplateString(TemplateText::UpdateStarting, language)),
                   "update1013");
-    waitLine = new CWaitLine(language);
+    waitLine = new CWaitLine;
     waitLine->setObjectName("updateWait");
     detail = Keep(new QLabel, "update1017");
     detail->setWordWrap(true);
@@ -106,32 +105,29 @@ CUpdatePropertyPage::CUpdatePropertyPage(Language language, QWidget* parent) : Q
     connect(showLogButton, &QPushButton::clicked, this, [this] { sheet->ShowLogFile(); });
 }
 
-void CUpdatePropertyPage::OnSetActive() {
-    status->clear();
-    status->SetBold(false);
-    status->SetTextColor(Qt::black);
-    detail->clear();
-    detail->hide();
-    failureNote->clear();
-    failureNote->hide();
-    stage1->hide();
-    stage1->SetTextColor(Qt::black);
-    stage2->hide();
-    stage2->SetTextColor(kGrey);
-    stage3->hide();
-    stage3->SetTextColor(kGrey);
-    progress->setValue(progress->minimum());
-    progress->hide();
-    newVersionLabel->hide();
-    newVersion->hide();
-    newVersion->SetBold(true);
-    showLogButton->hide();
-    noLogNote->hide();
-    closeNote->hide();
-    waitLine->Stop();
-    sheet->StartFlashing();
-}
-
-void CUpdatePropertyPage::OnWizardBack() {
-    sheet->RestoreWizardButtons();
+void CUpdatePropertyPage::Bind(const UpdatePageState& state) {
+    // The status is drawn at once: the GUI thread may be busy right after it.
+    if (BindStyled(status, state.status)) {
+        status->repaint();
+    }
+    waitLine->Bind(state.wait);
+    BindStyled(detail, state.detail);
+    BindStyled(failureNote, state.failureNote);
+    CXColorStatic* const stages[] = {stage1, stage2, stage3};
+    for (size_t i = 0; i < state.stages.size(); ++i) {
+        BindStyled(stages[i], state.stages[i]);
+    }
+    const ProgressState& bar = state.progress;
+    if (progress->minimum() != bar.minimum || progress->maximum() != bar.maximum) {
+        progress->setRange(bar.minimum, bar.maximum);
+    }
+    if (progress->value() != bar.value) {
+        progress->setValue(bar.value);
+    }
+    BindVisible(progress, bar.visible);
+    BindVisible(newVersionLabel, state.newVersionLabel);
+    BindStyled(newVersion, state.newVersion);
+    BindVisible(showLogButton, state.showLogButton);
+    BindVisible(noLogNote, state.noLogNote);
+    BindStyled(closeNote, state.closeNote);
 }

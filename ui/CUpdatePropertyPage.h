@@ -3,6 +3,7 @@
 #include <QWizardPage>
 
 #include "update/ProcedureTexts.h"
+#include "wizard/WizardState.h"
 
 class CUpdaterPropertySheet;
 class CWaitLine;
@@ -11,16 +12,14 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// Page 3: the flash run. Resets itself on every showing and hands over to the sheet, which
-// shows the stages, the progress and the result as the flash sequence reports.
+// Page 3: the flash run. Shows the wizard logic's Update page state: the stages, the progress
+// and the result as the flash sequence reports them.
 class CUpdatePropertyPage : public QWizardPage {
     Q_OBJECT
 public:
     CUpdatePropertyPage(Language language, QWidget* parent = nullptr);
 
-    void OnSetActive();
-    // Back on this page is "<< Start" after the update ended.
-    void OnWizardBack();
+    void Bind(const UpdatePageState& state);
 
     CUpdaterPropertySheet* sheet = nullptr;
 

@@ -3,11 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <algorithm>
 
-#include "update/ProcedureWaits.h"
-
-CWaitLine::CWaitLine(Language language, QWidget* parent) : QWidget(parent), language(language) {
+CWaitLine::CWaitLine(QWidget* parent) : QWidget(parent) {
     busy = new QProgressBar;
     busy->setRange(0, 0);  // busy: how long is known only as a bound
     busy->setTextVisible(false);
@@ -28,33 +25,32 @@ CWaitLine::CWaitLine(Language language, QWidget* parent) : QWidget(parent), lang
     hide();
     // A few ticks a second keep the count within a fraction of a second of the truth.
     ticker.setInterval(200);
-    connect(&ticker, &QTimer::timeout, this, &CWaitLine::Tick);
+    connect(&ticker, &QTimer::timeout, this, [this] {
+        if (onTick) {
+            onTick();
+        }
+    });
 }
 
-void CWaitLine::Wait(int64_t waitKind, int64_t longestMs) {
-    if (waitKind == 0) {
-        Stop();
+void CWaitLine::Bind(const WaitLineState& state) {
+    if (!state.active) {
+        if (waiting) {
+            waiting = false;
+            ticker.stop();
+            text->clear();
+            hide();
+        }
         return;
     }
-    kind = waitKind;
-    maxMs = std::max<int64_t>(longestMs, 0);
-    clock.start();
-    Tick();
-    show();
-    ticker.start();
-}
-
-void CWaitLine::Stop() {
-    kind = 0;
-    ticker.stop();
-    text->clear();
-    hide();
-}
-
-void CWaitLine::Tick() {
-    const int64_t left = std::max<int64_t>(maxMs - clock.elapsed(), 0);
-    const QString now = QString::fromStdString(WaitText(kind, language, (left + 999) / 1000));
+    const QString now = QString::fromStdString(state.text);
     if (now != text->text()) {
         text->setText(now);
+    }
+    // A new wait counts from its own start.
+    if (!waiting || state.startMs != startMs) {
+        waiting = true;
+        startMs = state.startMs;
+        show();
+        ticker.start();
     }
 }

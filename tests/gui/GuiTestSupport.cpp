@@ -114,11 +114,12 @@ int FreeLoopbackPort() {
 void ChooseTcp(CUpdaterPropertySheet& sheet, int port) {
     // The page shows its fields whenever it becomes active.
     CConnectPropertyPage* page = sheet.m_connectPage;
-    page->connectionType = 1;
-    page->tcpAddress = "127.0.0.1";
-    page->tcpPort = port;
+    ConnectPageLogic& choice = page->Logic();
+    choice.connectionType = 1;
+    choice.tcpAddress = "127.0.0.1";
+    choice.tcpPort = port;
     page->UpdateControls();
-    page->addressEdit->setText(page->tcpAddress);
+    page->addressEdit->setText(QString::fromStdString(choice.tcpAddress));
     page->portEdit->setText(QString::number(port));
 }
 

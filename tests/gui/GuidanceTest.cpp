@@ -37,8 +37,8 @@ private slots:
         FirmwareFolder folder(true, false);
         CUpdaterPropertySheet sheet;
         UseFolder(sheet, folder);
-        sheet.m_connectPage->connectionType = 0;
-        sheet.m_connectPage->serialPort = 8;
+        sheet.m_connectPage->Logic().connectionType = 0;
+        sheet.m_connectPage->Logic().serialPort = 8;
         sheet.show();
         QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 3000),
                  "Next never became enabled");
@@ -122,8 +122,8 @@ private slots:
             // A terminal program without a lock, as it would be in the field.
             holder = std::make_unique<PortHolderProcess>(sim->SerialPath().toStdString());
             QVERIFY(holder->Ready());
-            sheet.m_connectPage->connectionType = 0;
-            sheet.m_connectPage->serialPort = 11;
+            sheet.m_connectPage->Logic().connectionType = 0;
+            sheet.m_connectPage->Logic().serialPort = 11;
         } else {
             ChooseTcp(sheet, FreeLoopbackPort());
         }
@@ -160,8 +160,8 @@ private slots:
         FirmwareFolder folder(true, false);
         CUpdaterPropertySheet sheet;
         UseFolder(sheet, folder);
-        sheet.m_connectPage->connectionType = 0;
-        sheet.m_connectPage->serialPort = 10;
+        sheet.m_connectPage->Logic().connectionType = 0;
+        sheet.m_connectPage->Logic().serialPort = 10;
         sheet.show();
         QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 3000),
                  "Next never became enabled");

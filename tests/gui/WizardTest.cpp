@@ -1,5 +1,6 @@
 // The whole wizard against tarvelin-sim: identification over TCP and a pseudo-terminal, a
-// full update, a failed update and the way back to the Connect page.
+// full update, a failed update and the way back to the Connect page. What the pages show for
+// each outcome is the wizard logic's (its unit tests); here the widgets show it.
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
@@ -133,78 +134,14 @@ private slots:
         QVERIFY(!sheet.isVisible());
     }
 
-    void tcpBiosTooOldBlocks() {
-        SimProcess sim(QStringList{"--tcp", "0", "--bios-version", "2.05", "--main-port", "none"} +
-                       kFastDevice);
-        QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
-        FirmwareFolder folder(true, false);
-        CUpdaterPropertySheet sheet;
-        UseFolder(sheet, folder);
-        ChooseTcp(sheet, sim.TcpPort());
-        QVERIFY2(ShowConnect(sheet), "Next never became enabled");
-        QVERIFY2(Identify(sheet, 20000), "no identification within 20 s");
-
-        auto* status = Find<CXColorStatic>(&sheet, "info1006");
-        auto* detail = Find<CXColorStatic>(&sheet, "info1007");
-        QVERIFY(status->text().startsWith("Connection to Coder (127.0.0.1:"));
-        QVERIFY(PlainStyle(status));
-        QCOMPARE(detail->text(),
-                 QString("BIOS version of the encoder is 2.05.\nUpdate via TCP/IP not possible!"));
-        QVERIFY(ErrorStyle(detail));
-        QVERIFY(!Find<CXColorStatic>(&sheet, "info1011")->isVisible());
-        QVERIFY(!Find<CXColorStatic>(&sheet, "info1010")->isVisible());
-        QVERIFY(sheet.BackButton()->isEnabled());
-        QVERIFY(!sheet.NextButton()->isEnabled());
-        QVERIFY(sheet.CancelButton()->isEnabled());
-    }
-
-    void tcpOldNetPCAndSilentCoder() {
-        // The NetPC ignores the mode query and the coder (in its BIOS) is not forwarded.
-        SimProcess sim(QStringList{"--tcp", "0", "--old-netpc", "--state", "bios"} + kFastDevice);
-        QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
-        FirmwareFolder folder(true, false);
-        CUpdaterPropertySheet sheet;
-        UseFolder(sheet, folder);
-        ChooseTcp(sheet, sim.TcpPort());
-        QVERIFY2(ShowConnect(sheet), "Next never became enabled");
-        QVERIFY2(Identify(sheet, 60000), "no identification within 60 s");
-
-        auto* detail = Find<CXColorStatic>(&sheet, "info1007");
-        auto* hint = Find<CXColorStatic>(&sheet, "info1010");
-        QVERIFY(Find<CXColorStatic>(&sheet, "info1006")->text().startsWith("Connection to Coder"));
-        // Not one byte came back, which is also what a wrong port looks like: the reason line
-        // below the specified text says so.
-        QCOMPARE(detail->text(),
-                 QString::fromStdString(LoadText(220, Language::English)) +
-                     QString("\nNothing answered on 127.0.0.1:%1, not one byte: is that the "
-                             "NetPC's port?")
-                         .arg(sim.TcpPort()));
-        QVERIFY(ErrorStyle(detail));
-        QCOMPARE(hint->text(), QString::fromStdString(LoadText(224, Language::English)));
-        QVERIFY(ErrorStyle(hint));
-        QVERIFY(hint->isVisible());
-        QVERIFY(!Find<CXColorStatic>(&sheet, "info1011")->isVisible());
-        QVERIFY(!sheet.NextButton()->isEnabled());
-        QVERIFY(sheet.BackButton()->isEnabled());
-
-        // A fresh visit of the Info page shows the instruction again, not the old warning.
-        sheet.BackButton()->click();
-        QVERIFY2(WaitUntil([&] { return sheet.NextButton()->isEnabled(); }, 2000),
-                 "Next stays disabled on the Connect page");
-        sheet.NextButton()->click();
-        QCOMPARE(hint->text().left(13), QString("Press \"Next >"));
-        QVERIFY(PlainStyle(hint));
-        QVERIFY(WaitUntil([&] { return !sheet.Procedure().IsWorkerRunning(); }, 60000));
-    }
-
     void serialPortLinkedAsCom() {
         SimProcess sim(QStringList{"--serial", "--link", "COM9", "--baud", "19200"} + kFastDevice);
         QVERIFY2(sim.Ready(), qPrintable(sim.Output()));
         FirmwareFolder folder(true, false);
         CUpdaterPropertySheet sheet;
         UseFolder(sheet, folder);
-        sheet.m_connectPage->connectionType = 0;
-        sheet.m_connectPage->serialPort = 9;
+        sheet.m_connectPage->Logic().connectionType = 0;
+        sheet.m_connectPage->Logic().serialPort = 9;
         QVERIFY2(ShowConnect(sheet), "Next never became enabled");
         QCOMPARE(Find<QComboBox>(&sheet, "connectComCombo")->currentText(), QString("COM9"));
         QVERIFY2(Identify(sheet, 30000), "no identification within 30 s");
@@ -350,22 +287,6 @@ private slots:
         sheet.FinishButton()->click();
         QVERIFY(!sheet.isVisible());
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
-    }
-
-    void missingCoderFirmwareEndsTheProgram() {
-        QTemporaryDir empty;
-        CUpdaterPropertySheet sheet;
-        sheet.SetFirmwareFolder(empty.path());
-        struct Questions : DiscoveryQuestions {
-            int missing = 0;
-            void CoderFileMissing() override { ++missing; }
-            bool ConfirmCoderOnly() override { return true; }
-        } questions;
-        sheet.SetDiscoveryQuestions(&questions);
-        sheet.show();
-        QVERIFY2(WaitUntil([&] { return !sheet.isVisible(); }, 3000), "the wizard stays open");
-        QCOMPARE(questions.missing, 1);
-        QCOMPARE(sheet.result(), int(QDialog::Rejected));
     }
 };
 
