@@ -1,10 +1,21 @@
 #include "ui-win32/CInfoPropertyPage.h"
 
-#include "ui-win32/CUpdaterPropertySheet.h"
 #include "ui-win32/resource.h"
+#include "update/PageLabels.h"
+
+namespace {
+
+RECT PlaceInParent(HWND parent, HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+}  // namespace
 
 CInfoPropertyPage::CInfoPropertyPage(Language language)
-    : CPropertyPage(IDD_INFO, language, 101, 103), waitLine(language) {}
+    : CPropertyPage(WizardPage::Info, IDD_INFO, language, 101, 103) {}
 
 void CInfoPropertyPage::OnInitDialog() {
     status.Attach(Item(IDC_INFO_STATUS));
@@ -13,48 +24,33 @@ void CInfoPropertyPage::OnInitDialog() {
     currentVersion.Attach(Item(IDC_INFO_CURRENT));
     versionToFlash.Attach(Item(IDC_INFO_TO_FLASH));
     closeNote.Attach(Item(IDC_CLOSE_NOTE));
-    waitLine.Attach(Handle(), Item(IDC_WAIT_BAR), Item(IDC_WAIT_TEXT));
-    // A warning of an earlier run may stand where the instruction belongs.
-    instruction_ = hint.Text();
-    GetWindowRect(detail.Handle(), &detailPlace_);
-    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&detailPlace_), 2);
+    waitLine.Attach(Item(IDC_WAIT_BAR), Item(IDC_WAIT_TEXT));
+    SetTextIfOther(Item(IDC_INFO_CURRENT_LABEL),
+                   PageLabelText(PageLabel::CurrentVersion, language));
+    SetTextIfOther(Item(IDC_INFO_FLASH_LABEL), PageLabelText(PageLabel::VersionToFlash, language));
+    detailPlace_ = PlaceInParent(Handle(), detail.Handle());
+    extendedBottom_ = PlaceInParent(Handle(), hint.Handle()).bottom;
 }
 
-void CInfoPropertyPage::ExtendDetail() {
-    RECT hintPlace{};
-    GetWindowRect(hint.Handle(), &hintPlace);
-    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&hintPlace), 2);
-    SetWindowPos(detail.Handle(), nullptr, 0, 0, detailPlace_.right - detailPlace_.left,
-                 hintPlace.bottom - detailPlace_.top, SWP_NOMOVE | SWP_NOZORDER);
-}
-
-void CInfoPropertyPage::OnSetActive() {
-    // Sent, not posted: the identification starts below, and no button may work until it
-    // reports.
-    SendMessageW(GetParent(Handle()), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK);
-    status.SetTextColor(RGB(0, 0, 0));
-    status.SetBold(false);
-    SetWindowPos(detail.Handle(), nullptr, 0, 0, detailPlace_.right - detailPlace_.left,
-                 detailPlace_.bottom - detailPlace_.top, SWP_NOMOVE | SWP_NOZORDER);
-    detail.SetText("");
-    detail.SetTextColor(RGB(0, 0, 0));
-    detail.SetBold(false);
-    hint.SetText(instruction_);
-    hint.SetTextColor(RGB(0, 0, 0));
-    hint.SetBold(false);
-    for (int id : {IDC_INFO_CURRENT_LABEL, IDC_INFO_FLASH_LABEL, IDC_INFO_HINT, IDC_INFO_CURRENT,
-                   IDC_INFO_TO_FLASH}) {
-        ShowWindow(Item(id), SW_HIDE);
+void CInfoPropertyPage::Render(const InfoPageState& state) {
+    if (Handle() == nullptr) {
+        return;
     }
-    currentVersion.SetBold(true);
-    versionToFlash.SetBold(true);
-    closeNote.Show(false);
-    waitLine.Stop();
-    sheet->StartIdentification();
-}
-
-void CInfoPropertyPage::OnTimer(UINT_PTR id) {
-    if (id == CWaitLine::kTimerId) {
-        waitLine.Tick();
+    // The reasons below a refusal may take the room of the versions and the hint, which are
+    // hidden then.
+    const bool roomBelow = !state.versionLabels && !state.hint.visible;
+    const int bottom = roomBelow ? extendedBottom_ : detailPlace_.bottom;
+    if (PlaceInParent(Handle(), detail.Handle()).bottom != bottom) {
+        SetWindowPos(detail.Handle(), nullptr, 0, 0, detailPlace_.right - detailPlace_.left,
+                     bottom - detailPlace_.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    status.Apply(state.status);
+    detail.Apply(state.detail);
+    hint.Apply(state.hint);
+    currentVersion.Apply(state.currentVersion);
+    versionToFlash.Apply(state.versionToFlash);
+    closeNote.Apply(state.closeNote);
+    ShowIfOther(Item(IDC_INFO_CURRENT_LABEL), state.versionLabels);
+    ShowIfOther(Item(IDC_INFO_FLASH_LABEL), state.versionLabels);
+    waitLine.Apply(state.wait);
 }

@@ -4,15 +4,12 @@
 #include "ui-win32/CWaitLine.h"
 #include "ui-win32/CXColorStatic.h"
 
-// Page 2: what the identification found. Resets itself on every showing and hands over to the
-// sheet, which fills it as the identification reports.
+// Page 2: what the identification found, drawn from the Info page's state.
 class CInfoPropertyPage : public CPropertyPage {
 public:
     explicit CInfoPropertyPage(Language language);
 
-    // The detail over the place of the versions and the hint, for reasons below a refusal
-    // (the versions are hidden then); back to its own size at the next showing.
-    void ExtendDetail();
+    void Render(const InfoPageState& state);
 
     CXColorStatic status;          // 1006
     CXColorStatic detail;          // 1007
@@ -24,10 +21,9 @@ public:
 
 protected:
     void OnInitDialog() override;
-    void OnSetActive() override;
-    void OnTimer(UINT_PTR id) override;
+    DWORD ShownButtons() const override { return PSWIZB_BACK; }
 
 private:
-    std::string instruction_;
     RECT detailPlace_{};
+    int extendedBottom_ = 0;
 };

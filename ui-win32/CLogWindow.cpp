@@ -6,10 +6,10 @@
 
 #include "ui-win32/CPropertyPage.h"
 #include "ui-win32/CXColorStatic.h"
-#include "ui-win32/WizardTexts.h"
 #include "ui-win32/resource.h"
 #include "update/Utf8Path.h"
 #include "update/win32/WideText.h"
+#include "wizard/GuidanceTexts.h"
 
 CLogWindow::CLogWindow(Language language, HWND owner) : language_(language) {
     hwnd_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), DialogTemplate(IDD_LOG, language),
@@ -17,8 +17,12 @@ CLogWindow::CLogWindow(Language language, HWND owner) : language_(language) {
     if (hwnd_ == nullptr) {
         return;
     }
-    SetWindowTextUtf8(hwnd_, WizardString(WizardText::LogWindowTitle, language) + " - " +
+    SetWindowTextUtf8(hwnd_, GuidanceTextString(GuidanceText::LogWindowTitle, language) + " - " +
                                  LoadText(100, language));
+    SetWindowTextUtf8(GetDlgItem(hwnd_, IDC_LOG_NOTE),
+                      GuidanceTextString(GuidanceText::LogShownHere, language));
+    SetWindowTextUtf8(GetDlgItem(hwnd_, IDC_LOG_COPY_PATH),
+                      GuidanceTextString(GuidanceText::CopyLogPath, language));
     monospace_ = CreateFontW(-MulDiv(9, static_cast<int>(GetDpiForWindow(hwnd_)), 72), 0, 0, 0,
                              FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
@@ -44,7 +48,8 @@ bool CLogWindow::ShowFile(const std::string& path) {
     if (readable) {
         text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     } else {
-        text = WithValue(WizardString(WizardText::LogUnreadable, language_), path);
+        text = GuidanceTextString(GuidanceText::LogUnreadable, language_);
+        text.replace(text.find("%1"), 2, path);
     }
     // The log is ASCII but for device texts; bytes that are no UTF-8 are taken as the ANSI
     // code page's.

@@ -17,9 +17,10 @@ const DLGTEMPLATE* DialogTemplate(int id, Language language) {
     return loaded == nullptr ? nullptr : static_cast<const DLGTEMPLATE*>(LockResource(loaded));
 }
 
-CPropertyPage::CPropertyPage(int templateId, Language language, int headerTitle,
+CPropertyPage::CPropertyPage(WizardPage page, int templateId, Language language, int headerTitle,
                              int headerSubtitle)
-    : language(language),
+    : page(page),
+      language(language),
       templateId_(templateId),
       title_(WideFromUtf8(LoadText(headerTitle, language))),
       subtitle_(WideFromUtf8(LoadText(headerSubtitle, language))) {}
@@ -29,23 +30,23 @@ HPROPSHEETPAGE CPropertyPage::CreatePage() {
     if (dialog == nullptr) {
         return nullptr;
     }
-    PROPSHEETPAGEW page{};
-    page.dwSize = sizeof(page);
-    page.dwFlags = PSP_DLGINDIRECT | PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE;
-    page.hInstance = GetModuleHandleW(nullptr);
-    page.pResource = dialog;
-    page.pfnDlgProc = DialogProcedure;
-    page.lParam = reinterpret_cast<LPARAM>(this);
-    page.pszHeaderTitle = title_.c_str();
-    page.pszHeaderSubTitle = subtitle_.c_str();
-    return CreatePropertySheetPageW(&page);
+    PROPSHEETPAGEW sheetPage{};
+    sheetPage.dwSize = sizeof(sheetPage);
+    sheetPage.dwFlags = PSP_DLGINDIRECT | PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE;
+    sheetPage.hInstance = GetModuleHandleW(nullptr);
+    sheetPage.pResource = dialog;
+    sheetPage.pfnDlgProc = DialogProcedure;
+    sheetPage.lParam = reinterpret_cast<LPARAM>(this);
+    sheetPage.pszHeaderTitle = title_.c_str();
+    sheetPage.pszHeaderSubTitle = subtitle_.c_str();
+    return CreatePropertySheetPageW(&sheetPage);
 }
 
 INT_PTR CALLBACK CPropertyPage::DialogProcedure(HWND window, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        const auto* page = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
-        auto* self = reinterpret_cast<CPropertyPage*>(page->lParam);
+        const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
+        auto* self = reinterpret_cast<CPropertyPage*>(sheetPage->lParam);
         SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         self->hwnd_ = window;
         self->OnInitDialog();
@@ -60,9 +61,6 @@ INT_PTR CALLBACK CPropertyPage::DialogProcedure(HWND window, UINT message, WPARA
             return self->OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
         case WM_COMMAND:
             self->OnCommand(LOWORD(wParam), HIWORD(wParam));
-            return TRUE;
-        case WM_TIMER:
-            self->OnTimer(wParam);
             return TRUE;
         case WM_CTLCOLORSTATIC: {
             const CXColorStatic* control =
@@ -81,17 +79,21 @@ INT_PTR CPropertyPage::OnNotify(const NMHDR& header) {
     LRESULT result = 0;
     switch (header.code) {
         case PSN_SETACTIVE:
-            OnSetActive();
+            // Sent, not posted: the page's worker starts below, and no button may work before
+            // the state says so.
+            SendMessageW(GetParent(hwnd_), PSM_SETWIZBUTTONS, 0, ShownButtons());
+            sheet->OnPageShown(page);
             break;
         case PSN_KILLACTIVE:
             OnKillActive();
             break;
         case PSN_WIZBACK:
-            result = OnWizardBack();
+            result = sheet->OnWizardBack();
             break;
         case PSN_QUERYCANCEL:
-            // True refuses: never while a worker runs.
-            result = sheet != nullptr && !sheet->MayClose() ? TRUE : FALSE;
+        case PSN_WIZFINISH:
+            // Non-zero refuses: never while a worker runs.
+            result = sheet->MayClose() ? FALSE : TRUE;
             break;
         default:
             return FALSE;

@@ -6,14 +6,16 @@
 #include <string>
 
 #include "update/ProcedureTexts.h"
+#include "wizard/WizardState.h"
 
 class CUpdaterPropertySheet;
 
 // One page of the wizard: its dialog template in the wizard's language (not the one the system
-// would pick), its header title and subtitle, and the notifications a page acts on.
+// would pick), its header title and subtitle, and the notifications, which go to the sheet.
 class CPropertyPage {
 public:
-    CPropertyPage(int templateId, Language language, int headerTitle, int headerSubtitle);
+    CPropertyPage(WizardPage page, int templateId, Language language, int headerTitle,
+                  int headerSubtitle);
     virtual ~CPropertyPage() = default;
     CPropertyPage(const CPropertyPage&) = delete;
     CPropertyPage& operator=(const CPropertyPage&) = delete;
@@ -29,13 +31,13 @@ public:
 
 protected:
     virtual void OnInitDialog() {}
-    virtual void OnSetActive() {}
+    // The wizard buttons this page allows when it is shown (PSWIZB_*); the sheet then sets
+    // each as the wizard's state has it.
+    virtual DWORD ShownButtons() const = 0;
     virtual void OnKillActive() {}
-    // What PSN_WIZBACK answers: 0 goes to the page before, -1 stays.
-    virtual LRESULT OnWizardBack() { return 0; }
     virtual void OnCommand(int /*id*/, int /*code*/) {}
-    virtual void OnTimer(UINT_PTR /*id*/) {}
 
+    const WizardPage page;
     const Language language;
 
 private:

@@ -4,12 +4,12 @@
 #include "ui-win32/CWaitLine.h"
 #include "ui-win32/CXColorStatic.h"
 
-// Page 3: the flash run. Resets itself on every showing and hands over to the sheet, which
-// fills it as the flash sequence reports; after a failure it offers the log.
+// Page 3: the flash run, drawn from the Update page's state; after a failure it offers the log.
 class CUpdatePropertyPage : public CPropertyPage {
 public:
     explicit CUpdatePropertyPage(Language language);
 
+    void Render(const UpdatePageState& state);
     HWND Progress() const;
 
     CXColorStatic status;       // 1013
@@ -25,8 +25,10 @@ public:
 
 protected:
     void OnInitDialog() override;
-    void OnSetActive() override;
-    LRESULT OnWizardBack() override;
+    DWORD ShownButtons() const override { return 0; }
     void OnCommand(int id, int code) override;
-    void OnTimer(UINT_PTR id) override;
+
+private:
+    int rangeMinimum_ = 0;
+    int rangeMaximum_ = 100;
 };

@@ -6,33 +6,19 @@
 #include <vector>
 
 #include "ui-win32/FolderChooser.h"
-#include "ui-win32/WizardTexts.h"
 #include "ui-win32/resource.h"
-#include "update/LogLocation.h"
-#include "update/OpenFailureTexts.h"
-#include "update/PageLabels.h"
-#include "update/ProcedureVerdicts.h"
-#include "update/Settings.h"
 #include "update/StringManager.h"
-#include "update/UpdateCodes.h"
 #include "update/win32/WideText.h"
+#include "wizard/TemplateTexts.h"
 
 namespace {
 
 constexpr int kStringTableId = 135;
-const COLORREF kBlack = RGB(0, 0, 0);
-const COLORREF kGrey = RGB(128, 128, 128);
-const COLORREF kRed = RGB(255, 0, 0);
-// Beyond the procedure's messages: the identification's status write and the frame log's
-// wake-up.
-constexpr UINT kIdentifyStatusMessage = WM_APP + 0x40;
-constexpr UINT kFrameLogMessage = WM_APP + 0x41;
-
-void SetStyled(CXColorStatic& control, const std::string& text, bool errorStyle) {
-    control.SetText(text);
-    control.SetTextColor(errorStyle ? kRed : kBlack);
-    control.SetBold(errorStyle);
-}
+// One per task the logic posted.
+constexpr UINT kTaskMessage = WM_APP + 0x40;
+// The busy lines count down while they show.
+constexpr UINT_PTR kWaitTimer = 0x7A17;
+constexpr UINT kWaitTickMs = 200;
 
 RECT ClientPlace(HWND parent, HWND control) {
     RECT place{};
@@ -46,25 +32,11 @@ void MoveTo(HWND control, const RECT& place) {
                  place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Boxes 207 and 208 as the program shows them.
-class MessageBoxQuestions : public DiscoveryQuestions {
-public:
-    MessageBoxQuestions(const CUpdaterPropertySheet& sheet, Language language)
-        : sheet_(sheet), language_(language) {}
-    void CoderFileMissing() override {
-        MessageBoxW(sheet_.Handle(), WideFromUtf8(LoadText(207, language_)).c_str(),
-                    WideFromUtf8(LoadText(100, language_)).c_str(), MB_OK | MB_ICONERROR);
+void EnableIfOther(HWND control, bool enabled) {
+    if ((IsWindowEnabled(control) != FALSE) != enabled) {
+        EnableWindow(control, enabled);
     }
-    bool ConfirmCoderOnly() override {
-        return MessageBoxW(sheet_.Handle(), WideFromUtf8(LoadText(208, language_)).c_str(),
-                           WideFromUtf8(LoadText(100, language_)).c_str(),
-                           MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
-    }
-
-private:
-    const CUpdaterPropertySheet& sheet_;
-    Language language_;
-};
+}
 
 bool OpenWithShell(HWND owner, const std::string& path) {
     const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
@@ -124,41 +96,41 @@ CUpdaterPropertySheet::CUpdaterPropertySheet()
       m_connectPage(language),
       m_infoPage(language),
       m_updatePage(language),
-      m_procedure(std::make_unique<UpdateProcedure>(*this)) {
-    // Frames reach the log through the procedure's message window, drained on this thread.
-    m_procedure->logWindow->SetWakeup([this] {
-        HWND window = m_window.load();
-        if (window != nullptr) {
-            PostMessageW(window, kFrameLogMessage, 0, 0);
-        }
-    });
-    m_messageBoxQuestions = std::make_unique<MessageBoxQuestions>(*this, language);
-    m_discoveryQuestions = m_messageBoxQuestions.get();
-    m_fileOpener = OpenWithShell;
-    m_folderChooser = ChooseFolder;
+      m_fileOpener(OpenWithShell),
+      m_folderChooser(::ChooseFolder),
+      m_logic(std::make_unique<WizardSheetLogic>(*this, m_settings, language)) {
     m_connectPage.sheet = this;
     m_infoPage.sheet = this;
     m_updatePage.sheet = this;
+    m_connectPage.Bind(m_logic->Connect());
     AttachHeaderBitmap();
     StringManager::GetInstance().LoadFromResource(kStringTableId);
 }
 
 CUpdaterPropertySheet::~CUpdaterPropertySheet() {
-    m_window = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(m_tasksLock);
+        m_taskWindow = nullptr;
+    }
     // Waits for a worker (only reachable when the sheet is torn down from outside, since
-    // closing is refused while one runs); its late messages find no window.
-    m_procedure.reset();
+    // closing is refused while one runs); what it still posts is dropped with the queue.
+    m_logic.reset();
 }
 
 bool CUpdaterPropertySheet::Create() {
     if (!CWizard97PropertySheet::Create({&m_connectPage, &m_infoPage, &m_updatePage})) {
         return false;
     }
-    m_window = Handle();
-    SetWindowTextUtf8(Button(kBack), WizardString(WizardText::BackButton, language));
-    SetWindowTextUtf8(Button(kNext), WizardString(WizardText::NextButton, language));
-    SetWindowTextUtf8(Button(kCancel), WizardString(WizardText::CancelButton, language));
+    {
+        std::lock_guard<std::mutex> hold(m_tasksLock);
+        m_taskWindow = Handle();
+    }
+    SetWindowTextUtf8(Button(kBack), TemplateTextString(TemplateText::BackButton, language));
+    SetWindowTextUtf8(Button(kNext), TemplateTextString(TemplateText::NextButton, language));
+    SetWindowTextUtf8(Button(kCancel), TemplateTextString(TemplateText::CancelButton, language));
     SetTitleWithVersion();
+    // Tasks posted before the window was there.
+    PostMessageW(Handle(), kTaskMessage, 0, 0);
     return true;
 }
 
@@ -169,67 +141,38 @@ void CUpdaterPropertySheet::SetTitleWithVersion() {
     }
 }
 
+// ------------------------------------------------------------------ the pages' events
+
+void CUpdaterPropertySheet::OnPageShown(WizardPage page) {
+    m_logic->OnPageShown(page);
+}
+
+LRESULT CUpdaterPropertySheet::OnWizardBack() {
+    if (m_logic->OnBackPressed() == WizardSheetLogic::BackAction::Restart) {
+        // "<< Start": the Connect page, once this notification is over.
+        PostMessageW(Handle(), PSM_SETCURSEL, kConnectPage, 0);
+        return -1;
+    }
+    return 0;
+}
+
 bool CUpdaterPropertySheet::MayClose() {
-    if (!m_procedure->IsWorkerRunning()) {
-        return true;
-    }
-    ShowCloseRefused();
-    return false;
-}
-
-void CUpdaterPropertySheet::ShowCloseRefused() {
-    // Said on the page, not in a box: a modal box would only be one more thing to close.
-    if (ActivePage() == kUpdatePage) {
-        m_updatePage.closeNote.SetText(WizardString(WizardText::CloseRefusedUpdating, language));
-        m_updatePage.closeNote.Show(true);
-    } else if (ActivePage() == kInfoPage) {
-        m_infoPage.closeNote.SetText(
-            WizardString(WizardText::CloseRefusedIdentifying, language));
-        m_infoPage.closeNote.Show(true);
-    }
-}
-
-void CUpdaterPropertySheet::SetButtonStates(bool back, bool next, bool cancel) {
-    const std::pair<int, bool> states[] = {{kBack, back}, {kNext, next}, {kCancel, cancel}};
-    for (const auto& [id, enabled] : states) {
-        HWND button = Button(id);
-        if ((IsWindowEnabled(button) != FALSE) != enabled) {
-            EnableWindow(button, enabled);
-        }
-    }
+    return m_logic->OnCloseRequested();
 }
 
 LRESULT CUpdaterPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM lParam,
                                           bool& handled) {
     handled = true;
     switch (message) {
-        case WM_UPD_IDENTIFIED:
-            OnIdentified(static_cast<int32_t>(wParam));
+        case kTaskMessage:
+            RunNextTask();
             return 0;
-        case WM_UPD_STATUS:
-            OnStatusText(static_cast<int>(wParam));
-            return 0;
-        case WM_UPD_STAGE:
-            OnStage(static_cast<int>(wParam));
-            return 0;
-        case WM_UPD_PROGRESS_RANGE:
-            OnProgressRange(static_cast<int>(wParam), static_cast<int>(lParam));
-            return 0;
-        case WM_UPD_PROGRESS_STEP:
-            OnProgressStep();
-            return 0;
-        case WM_UPD_FINISHED:
-            OnUpdateFinished(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
-            return 0;
-        case WM_UPD_WAIT:
-            OnWait(static_cast<int64_t>(wParam), static_cast<int64_t>(lParam));
-            return 0;
-        case kIdentifyStatusMessage:
-            m_infoPage.status.SetText(LoadText(static_cast<int>(wParam), language));
-            return 0;
-        case kFrameLogMessage:
-            m_procedure->logWindow->DispatchPending();
-            return 0;
+        case WM_TIMER:
+            if (wParam == kWaitTimer) {
+                m_logic->OnWaitTick();
+                return 0;
+            }
+            break;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == SC_CLOSE && !MayClose()) {
                 return 0;
@@ -250,6 +193,7 @@ LRESULT CUpdaterPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             break;
     }
     handled = false;
+    (void)lParam;
     return 0;
 }
 
@@ -260,263 +204,108 @@ bool CUpdaterPropertySheet::PreTranslate(MSG& message) {
 }
 
 void CUpdaterPropertySheet::OnKickIdle() {
-    if (ActivePage() != kConnectPage || !IsWindowVisible(Handle())) {
-        return;
+    m_logic->OnKickIdle(IsWindowVisible(Handle()) != FALSE);
+}
+
+// ------------------------------------------------------------------ WizardView
+
+void CUpdaterPropertySheet::PostToGuiThread(std::function<void()> task) {
+    std::lock_guard<std::mutex> hold(m_tasksLock);
+    m_tasks.push_back(std::move(task));
+    if (m_taskWindow != nullptr) {
+        PostMessageW(m_taskWindow, kTaskMessage, 0, 0);
     }
-    if (!m_discoveryDone && m_procedure->m_versionToFlash.empty()) {
-        m_discoveryDone = true;
-        std::string folder = FirmwareFolder();
-        if (folder.empty()) {
-            // No folder is no coder firmware.
-            m_discoveryQuestions->CoderFileMissing();
-            PostQuitMessage(0);
-            return;
+}
+
+void CUpdaterPropertySheet::RunNextTask() {
+    // Everything queued so far, in order: a message that could not be posted loses nothing.
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> hold(m_tasksLock);
+            if (m_tasks.empty()) {
+                return;
+            }
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
         }
-        if (folder.back() != '/') {
-            folder += '/';
-        }
-        // The log follows: beside the files, or in the state folder when that is read-only.
-        m_procedure->SetFirmwareDirectory(folder);
-        if (!m_procedure->DiscoverFirmwareFiles(*m_discoveryQuestions)) {
-            PostQuitMessage(0);
-            return;
-        }
+        task();
     }
-    SetButtonStates(false, m_connectPage.NextAllowed(), true);
 }
 
-std::string CUpdaterPropertySheet::FirmwareFolder() {
-    if (!m_startFolder.empty()) {
-        return m_startFolder;
-    }
-    const std::string& programDirectory = GetProgramDirectory();
-    if (!programDirectory.empty() && HoldsCoderFirmware(programDirectory)) {
-        return programDirectory;
-    }
-    // An installed program has no firmware beside it: the user says where it is.
-    Settings settings(ProgramApplicationName());
-    const std::string last = settings.ReadString(kFirmwareFolderValue, "");
-    const std::string chosen = m_folderChooser(
-        Handle(), WizardString(WizardText::ChooseFirmwareFolder, language), last);
-    if (!chosen.empty()) {
-        std::string ignored;
-        settings.WriteString(kFirmwareFolderValue, chosen, ignored);
-    }
-    return chosen;
+void CUpdaterPropertySheet::ScheduleIdle() {
+    RequestIdle();
 }
 
-// ------------------------------------------------------------------ called by the pages
-
-void CUpdaterPropertySheet::StartIdentification() {
-    ConnectionChoice choice;
-    choice.connectionType = m_connectPage.connectionType;
-    choice.serialPort = static_cast<uint16_t>(m_connectPage.serialPort);
-    choice.tcpAddress = m_connectPage.tcpAddress;
-    choice.tcpPort = static_cast<uint16_t>(m_connectPage.tcpPort);
-    m_procedure->SetConnectionChoice(choice);
-
-    SetStyled(m_infoPage.status, LoadText(201, language), false);
-    SetButtonStates(false, false, false);
-    m_procedure->StartIdentification();
+WizardView::Answer CUpdaterPropertySheet::ShowMessageBox(Icon icon, Buttons buttons,
+                                                         const std::string& title,
+                                                         const std::string& text) {
+    const UINT style = (buttons == Buttons::Ok ? MB_OK : MB_OKCANCEL) |
+                       (icon == Icon::Critical ? MB_ICONERROR : MB_ICONQUESTION);
+    const int answer = MessageBoxW(Handle(), WideFromUtf8(text).c_str(),
+                                   WideFromUtf8(title).c_str(), style);
+    return answer == IDOK ? Answer::Ok : Answer::Cancel;
 }
 
-void CUpdaterPropertySheet::StartFlashing() {
-    // Without samples the DSP firmware is the second stage.
-    const FlashPlan& plan = m_procedure->Plan();
-    if (plan.Stage(2) != nullptr) {
-        m_updatePage.stage2.SetText(plan.Label(2, language));
-    }
-    m_updatePage.status.SetText(LoadText(m_procedure->m_biosRunning ? 212 : 211, language));
-    SetButtonStates(false, false, false);
-    m_procedure->StartFlashing();
+std::string CUpdaterPropertySheet::ChooseFolder(const std::string& title,
+                                                const std::string& start) {
+    return m_folderChooser(Handle(), title, start);
 }
 
-void CUpdaterPropertySheet::ShowLogFile() {
-    const std::string path = m_procedure->LogPath();
-    if (path.empty() || m_fileOpener(Handle(), path)) {
-        return;
-    }
-    // No program for text files: the log is shown here instead of nowhere.
+bool CUpdaterPropertySheet::OpenInDesktop(const std::string& path) {
+    return m_fileOpener(Handle(), path);
+}
+
+void CUpdaterPropertySheet::ShowLogWindow(const std::string& path) {
     if (m_logWindow == nullptr) {
         m_logWindow = std::make_unique<CLogWindow>(language, Handle());
     }
     m_logWindow->ShowFile(path);
 }
 
-void CUpdaterPropertySheet::RestoreWizardButtons() {
-    MoveTo(Button(kBack), m_backRect);
-    MoveTo(Button(kFinish), m_finishRect);
-    SetWindowTextW(Button(kBack), m_backText.c_str());
-    ShowWindow(Button(kCancel), SW_SHOW);
-    // The Connect page again; the next identification starts when the user presses Next.
-    PostMessageW(Handle(), PSM_SETCURSEL, kConnectPage, 0);
+void CUpdaterPropertySheet::EndWizard() {
+    End();
 }
 
-// ------------------------------------------------------------------ the procedure's messages
-
-void CUpdaterPropertySheet::Post(uint32_t message, int64_t wParam, int64_t lParam) {
-    HWND window = m_window.load();
-    if (window != nullptr) {
-        PostMessageW(window, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
-    }
-}
-
-void CUpdaterPropertySheet::SetIdentifyStatus(int textNumber) {
-    Post(kIdentifyStatusMessage, textNumber, 0);
-}
-
-void CUpdaterPropertySheet::OnIdentified(int32_t outcome) {
-    // The worker ends right after its last message.
-    m_procedure->WaitForWorker();
-
-    const IdentificationVerdict verdict =
-        DecideIdentification(outcome, m_procedure->StateForChecks(), language);
-
-    CInfoPropertyPage& page = m_infoPage;
-    page.closeNote.Show(false);
-    page.waitLine.Stop();
-    if (verdict.status.changed) {
-        SetStyled(page.status, verdict.status.text, verdict.status.errorStyle);
-    }
-    if (verdict.detail.changed) {
-        SetStyled(page.detail, verdict.detail.text, verdict.detail.errorStyle);
-        page.detail.Show(true);
-    }
-    for (int id : {IDC_INFO_CURRENT_LABEL, IDC_INFO_FLASH_LABEL}) {
-        ShowWindow(page.Item(id), verdict.showVersions ? SW_SHOW : SW_HIDE);
-    }
-    page.currentVersion.Show(verdict.showVersions);
-    page.versionToFlash.Show(verdict.showVersions);
-    page.hint.Show(verdict.showVersions);
-    if (verdict.showVersions) {
-        page.currentVersion.SetText(m_procedure->m_currentVersion);
-        page.versionToFlash.SetText(m_procedure->m_versionToFlash);
-    }
-    if (verdict.hint.changed) {
-        SetStyled(page.hint, verdict.hint.text, verdict.hint.errorStyle);
-        page.hint.Show(true);
-    }
-    if (!verdict.mayGoOn) {
-        ShowReasons(outcome);
-    }
-    if (verdict.mayGoOn) {
-        PropSheet_SetWizButtons(Handle(), PSWIZB_BACK | PSWIZB_NEXT);
-    }
-    SetButtonStates(true, verdict.mayGoOn, true);
-    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
-}
-
-void CUpdaterPropertySheet::ShowReasons(int32_t outcome) {
-    // "Could not connect to Coder!" alone leaves the user guessing: the reason the system gave
-    // or what came back, and what to do, go below it, as the command line prints them.
-    std::vector<std::string> reasons;
-    const OpenFailure& failure = m_procedure->m_openFailure;
-    if (failure.failed() && (outcome == UPD_NO_BAUD_RATE || outcome == UPD_CONNECT_FAILED)) {
-        reasons.push_back(OpenFailureReason(failure, language));
-        reasons.push_back(OpenFailureHint(failure, language));
-    }
-    reasons.push_back(IdentificationReason(outcome, m_procedure->Evidence(), language));
-    std::string text = m_infoPage.detail.Text();
-    bool added = false;
-    for (const std::string& line : reasons) {
-        if (!line.empty()) {
-            text += (text.empty() ? "" : "\n") + line;
-            added = true;
-        }
-    }
-    if (!added) {
+void CUpdaterPropertySheet::Render() {
+    if (Handle() == nullptr) {
         return;
     }
-    // Nothing else is shown below the detail now: it may take the room.
-    if (!IsWindowVisible(m_infoPage.hint.Handle())) {
-        m_infoPage.ExtendDetail();
-    }
-    m_infoPage.detail.SetText(text);
-    m_infoPage.detail.Show(true);
-}
-
-void CUpdaterPropertySheet::OnWait(int64_t kind, int64_t maxMs) {
-    if (ActivePage() == kUpdatePage) {
-        m_updatePage.waitLine.Wait(kind, maxMs);
-    } else if (ActivePage() == kInfoPage) {
-        m_infoPage.waitLine.Wait(kind, maxMs);
-    }
-}
-
-void CUpdaterPropertySheet::OnStatusText(int textNumber) {
-    m_updatePage.status.SetText(LoadText(textNumber, language));
-}
-
-void CUpdaterPropertySheet::OnStage(int stage) {
-    CUpdatePropertyPage& page = m_updatePage;
-    switch (stage) {
-        case 1:
-            page.stage1.Show(true);
-            page.stage2.Show(m_procedure->Plan().Stage(2) != nullptr);
-            page.stage3.Show(m_procedure->Plan().Stage(3) != nullptr);
-            ShowWindow(page.Progress(), SW_SHOW);
-            break;
-        case 2:
-            page.stage1.SetTextColor(kGrey);
-            page.stage2.SetTextColor(kBlack);
-            break;
-        case 3:
-            page.stage2.SetTextColor(kGrey);
-            page.stage3.SetTextColor(kBlack);
-            break;
-        case 4:
-            page.stage1.Show(false);
-            page.stage2.Show(false);
-            page.stage3.Show(false);
-            ShowWindow(page.Progress(), SW_HIDE);
-            break;
-        default:
-            break;
-    }
-}
-
-void CUpdaterPropertySheet::OnProgressRange(int minimum, int maximum) {
-    HWND bar = m_updatePage.Progress();
-    // The bar's bounds are 16-bit in its classic message; the 32-bit one keeps large files.
-    SendMessageW(bar, PBM_SETRANGE32, minimum, maximum);
-    SendMessageW(bar, PBM_SETSTEP, 1, 0);
-    SendMessageW(bar, PBM_SETPOS, minimum, 0);
-    UpdateWindow(bar);
-}
-
-void CUpdaterPropertySheet::OnProgressStep() {
-    SendMessageW(m_updatePage.Progress(), PBM_STEPIT, 0, 0);
-}
-
-void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockResult) {
-    m_procedure->WaitForWorker();
-    CUpdatePropertyPage& page = m_updatePage;
-    page.closeNote.Show(false);
-    page.waitLine.Stop();
-    if (result != UPD_OK) {
-        SetStyled(page.status, LoadText(214, language), true);
-        page.detail.SetText(UpdateResultText(result, lastBlockResult, language));
-        page.detail.Show(true);
-        page.failureNote.SetText(
-            FlashFailureNote(result, m_procedure->EndState(), FrontEnd::Wizard, language));
-        page.failureNote.Show(!page.failureNote.Text().empty());
-        // Said in its place when no log could be written anywhere.
-        if (m_procedure->LogPath().empty()) {
-            page.noLogNote.SetText(WizardString(WizardText::NoLogFile, language));
-            page.noLogNote.Show(true);
+    const WizardState& state = m_logic->State();
+    m_connectPage.Render();
+    m_infoPage.Render(state.info);
+    m_updatePage.Render(state.update);
+    RenderButtons(state.buttons);
+    const bool waiting = state.info.wait.active || state.update.wait.active;
+    if (waiting != m_waitTimer) {
+        m_waitTimer = waiting;
+        if (waiting) {
+            SetTimer(Handle(), kWaitTimer, kWaitTickMs, nullptr);
         } else {
-            ShowWindow(page.Item(IDC_SHOW_LOG), SW_SHOW);
+            KillTimer(Handle(), kWaitTimer);
         }
-    } else {
-        m_procedure->WriteLog("Update finished successfully.");
-        m_procedure->WriteLog("New firmware version:  " + m_procedure->m_currentVersion);
-        SetStyled(page.status, LoadText(215, language), false);
-        page.newVersion.SetText(m_procedure->m_currentVersion);
-        ShowWindow(page.Item(IDC_NEW_VERSION_LABEL), SW_SHOW);
-        page.newVersion.Show(true);
     }
+}
 
-    // "<< Start" where Next was, Finish where Cancel was.
+void CUpdaterPropertySheet::RenderButtons(const ButtonsState& buttons) {
+    if (buttons.endButtons != m_endButtons) {
+        if (buttons.endButtons) {
+            ShowEndButtons(buttons.endBackCaption);
+        } else {
+            ShowNormalButtons();
+        }
+    }
+    EnableIfOther(Button(kBack), buttons.back);
+    EnableIfOther(Button(kNext), buttons.next);
+    EnableIfOther(Button(kCancel), buttons.cancel);
+    if (m_endButtons) {
+        EnableIfOther(Button(kFinish), buttons.finish);
+    }
+}
+
+void CUpdaterPropertySheet::ShowEndButtons(const std::string& backCaption) {
+    m_endButtons = true;
+    // The wizard's own Finish, then "<< Start" where Next was and Finish where Cancel was.
     PropSheet_SetFinishText(Handle(), WideFromUtf8(LoadText(216, language)).c_str());
     HWND back = Button(kBack);
     HWND finish = Button(kFinish);
@@ -525,14 +314,18 @@ void CUpdaterPropertySheet::OnUpdateFinished(int32_t result, int32_t lastBlockRe
     m_finishRect = ClientPlace(Handle(), finish);
     MoveTo(back, m_finishRect);
     m_backText = WideFromUtf8(WindowTextUtf8(back));
-    SetWindowTextUtf8(back, LoadText(218, language));
+    SetWindowTextUtf8(back, backCaption);
     const RECT cancelRect = ClientPlace(Handle(), cancel);
     ShowWindow(cancel, SW_HIDE);
     MoveTo(finish, cancelRect);
     ShowWindow(back, SW_SHOW);
-    EnableWindow(back, TRUE);
-    EnableWindow(finish, TRUE);
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
-    // A TCP connection kept by the reconnection ends with the update.
-    m_procedure->m_handler.Close(0);
+}
+
+void CUpdaterPropertySheet::ShowNormalButtons() {
+    m_endButtons = false;
+    MoveTo(Button(kBack), m_backRect);
+    MoveTo(Button(kFinish), m_finishRect);
+    SetWindowTextW(Button(kBack), m_backText.c_str());
+    ShowWindow(Button(kCancel), SW_SHOW);
 }

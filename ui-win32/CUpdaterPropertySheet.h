@@ -1,9 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "ui-win32/CConnectPropertyPage.h"
@@ -11,17 +12,15 @@
 #include "ui-win32/CLogWindow.h"
 #include "ui-win32/CUpdatePropertyPage.h"
 #include "ui-win32/CWizard97PropertySheet.h"
-#include "update/FirmwareFiles.h"
-#include "update/ProcedureSink.h"
-#include "update/UpdateProcedure.h"
+#include "wizard/SettingsStore.h"
+#include "wizard/WizardSheetLogic.h"
+#include "wizard/WizardView.h"
 
-// The program's window: the three-page wizard that owns the update procedure. The workers
-// report through the sink, which posts their messages to this window (WM_APP + n for message
-// 0x8000 + n), so they are handled here, on the GUI thread, in posting order, and become
-// texts, colours, progress and buttons. While a worker runs no wizard button works, and
-// neither do the close box and Escape: closing then would destroy the sheet under the worker
-// (and, while flashing, leave the coder in its BIOS); the page then says why it stays open.
-class CUpdaterPropertySheet : public CWizard97PropertySheet, public ProcedureSink {
+// The program's window: the three-page wizard, a view of the wizard logic, which owns the
+// update procedure and decides every text, colour and button. Tasks the logic posts from the
+// workers are queued here and run on this window's thread in posting order, one posted message
+// each; the pages hand their events to the logic and draw its state after each one.
+class CUpdaterPropertySheet : public CWizard97PropertySheet, public WizardView {
 public:
     enum PageId { kConnectPage = 0, kInfoPage = 1, kUpdatePage = 2 };
 
@@ -31,31 +30,19 @@ public:
     // Makes the window, the Connect page active; false when it could not.
     bool Create();
 
-    // Called by the pages.
-    void StartIdentification();
-    void StartFlashing();
-    void ShowLogFile();
-    void RestoreWizardButtons();
-    // False, after saying why on the page, while a worker runs.
-    bool MayClose();
-
-    void SetButtonStates(bool back, bool next, bool cancel);
-
-    // ProcedureSink: called on the worker thread.
-    void Post(uint32_t message, int64_t wParam, int64_t lParam) override;
-    void SetIdentifyStatus(int textNumber) override;
-
-    UpdateProcedure& Procedure() { return *m_procedure; }
+    WizardSheetLogic& Logic() { return *m_logic; }
+    UpdateProcedure& Procedure() { return m_logic->Procedure(); }
     Language WizardLanguage() const { return language; }
 
-    // The boxes the firmware discovery shows; tests put their own answers in.
-    void SetDiscoveryQuestions(DiscoveryQuestions* questions) { m_discoveryQuestions = questions; }
+    // Called by the pages.
+    void OnPageShown(WizardPage page);
+    // What PSN_WIZBACK answers: 0 for the page before, -1 when the sheet goes elsewhere.
+    LRESULT OnWizardBack();
+    bool MayClose();
+
     // Opens the log with the shell; false when the shell cannot. Tests put their own in.
     using FileOpener = std::function<bool(HWND owner, const std::string& path)>;
     void SetFileOpener(FileOpener opener) { m_fileOpener = std::move(opener); }
-    // The folder of the firmware files given at start; without one the program directory is
-    // used when it holds a coder firmware, and otherwise the user chooses.
-    void SetFirmwareFolder(const std::string& folder) { m_startFolder = folder; }
     // Asks for a folder (title, where to start); empty when the user cancels. Tests put their
     // own in.
     using FolderChooser = std::function<std::string(HWND owner, const std::string& title,
@@ -63,6 +50,17 @@ public:
     void SetFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
     // The log inside the wizard, once the shell could not open it; null before.
     CLogWindow* LogWindow() const { return m_logWindow.get(); }
+
+    // WizardView
+    void PostToGuiThread(std::function<void()> task) override;
+    void ScheduleIdle() override;
+    Answer ShowMessageBox(Icon icon, Buttons buttons, const std::string& title,
+                          const std::string& text) override;
+    std::string ChooseFolder(const std::string& title, const std::string& start) override;
+    bool OpenInDesktop(const std::string& path) override;
+    void ShowLogWindow(const std::string& path) override;
+    void Render() override;
+    void EndWizard() override;
 
     CConnectPropertyPage m_connectPage;
     CInfoPropertyPage m_infoPage;
@@ -75,30 +73,25 @@ protected:
 
 private:
     void SetTitleWithVersion();
-    void OnIdentified(int32_t outcome);
-    void OnStatusText(int textNumber);
-    void OnStage(int stage);
-    void OnProgressRange(int minimum, int maximum);
-    void OnProgressStep();
-    void OnUpdateFinished(int32_t result, int32_t lastBlockResult);
-    void OnWait(int64_t kind, int64_t maxMs);
-    void ShowCloseRefused();
-    std::string FirmwareFolder();
-    // The reason lines below the Info page's detail for an outcome that may not go on.
-    void ShowReasons(int32_t outcome);
+    void RunNextTask();
+    void RenderButtons(const ButtonsState& buttons);
+    void ShowEndButtons(const std::string& backCaption);
+    void ShowNormalButtons();
 
-    std::atomic<HWND> m_window{nullptr};
-    DiscoveryQuestions* m_discoveryQuestions = nullptr;
-    std::unique_ptr<DiscoveryQuestions> m_messageBoxQuestions;
+    std::mutex m_tasksLock;
+    std::deque<std::function<void()>> m_tasks;
+    HWND m_taskWindow = nullptr;  // under m_tasksLock: where tasks are announced
+
+    SystemSettingsStore m_settings;
     FileOpener m_fileOpener;
     FolderChooser m_folderChooser;
-    std::string m_startFolder;
     std::unique_ptr<CLogWindow> m_logWindow;
-    bool m_discoveryDone = false;
+    bool m_endButtons = false;
+    bool m_waitTimer = false;
     std::wstring m_backText;
     RECT m_backRect{};
     RECT m_finishRect{};
 
     // Last, so it goes first: its destructor waits for a worker that may still post here.
-    std::unique_ptr<UpdateProcedure> m_procedure;
+    std::unique_ptr<WizardSheetLogic> m_logic;
 };

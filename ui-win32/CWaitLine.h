@@ -2,34 +2,21 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 
-#include "update/ProcedureTexts.h"
+#include "wizard/WizardState.h"
 
 // A sign of life under a page's status while the procedure waits for the device: a busy bar
-// and what it waits for, with the longest the wait may last counted down. The procedure says
-// when a wait begins and ends; this line never guesses. The page passes its timer on.
+// and what it waits for, as the wizard's state says; the sheet's timer makes the logic count
+// down.
 class CWaitLine {
 public:
-    static constexpr UINT_PTR kTimerId = 0x7A17;
-
-    explicit CWaitLine(Language language) : language_(language) {}
-
-    void Attach(HWND page, HWND bar, HWND text);
-    // A wait of this kind that lasts at most `maxMs`; kind 0 says the wait is over.
-    void Wait(int64_t kind, int64_t maxMs);
-    void Stop();
-    void Tick();
-    bool Waiting() const { return kind_ != 0; }
+    void Attach(HWND bar, HWND text);
+    void Apply(const WaitLineState& state);
+    bool Shown() const;
     std::string Text() const;
 
 private:
-    const Language language_;
-    HWND page_ = nullptr;
     HWND bar_ = nullptr;
     HWND text_ = nullptr;
-    int64_t kind_ = 0;
-    int64_t maxMs_ = 0;
-    ULONGLONG started_ = 0;
 };

@@ -46,6 +46,10 @@ public:
     bool ProcessMessages(DWORD waitMs);
     // Until the window is gone.
     void RunModal();
+    // OnKickIdle at the next idle moment, even when no message came since the last one.
+    void RequestIdle() { idlePending_ = true; }
+    // Ends the window at the next turn of the loop, without a Finish.
+    void End() { quit_ = true; }
 
 protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);

@@ -24,6 +24,23 @@ void SetWindowTextUtf8(HWND window, const std::string& utf8) {
     SetWindowTextW(window, WideFromUtf8(utf8).c_str());
 }
 
+void SetTextIfOther(HWND window, const std::string& utf8) {
+    if (WindowTextUtf8(window) != utf8) {
+        SetWindowTextUtf8(window, utf8);
+    }
+}
+
+void ShowIfOther(HWND window, bool visible) {
+    if ((IsWindowVisible(window) != FALSE) != visible) {
+        ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
+    }
+}
+
+COLORREF ColourRef(TextColour colour) {
+    const ColourRgb rgb = Rgb(colour);
+    return RGB(rgb.red, rgb.green, rgb.blue);
+}
+
 CXColorStatic::~CXColorStatic() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
         RemovePropW(hwnd_, kProperty);
@@ -68,6 +85,19 @@ void CXColorStatic::SetBold(bool bold) {
     }
     ownFont_ = font;
     Redraw();
+}
+
+void CXColorStatic::Apply(const StyledText& state) {
+    if (Text() != state.text) {
+        SetText(state.text);
+    }
+    if (color_ != ColourRef(state.colour)) {
+        SetTextColor(ColourRef(state.colour));
+    }
+    if (bold_ != state.bold || ownFont_ == nullptr) {
+        SetBold(state.bold);
+    }
+    ShowIfOther(hwnd_, state.visible);
 }
 
 void CXColorStatic::SetText(const std::string& utf8) {

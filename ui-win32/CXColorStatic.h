@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "wizard/WizardState.h"
+
 // A static text whose colour and weight the sheet changes to show progress and failures. The
 // page answers the control's WM_CTLCOLORSTATIC with OnCtlColor; the background is painted
 // opaque in the page's colour, so a shorter text never leaves the longer one's rest behind.
@@ -24,6 +26,10 @@ public:
     COLORREF TextColor() const { return color_; }
     bool Bold() const { return bold_; }
 
+    // Text, colour, weight and visibility as the wizard's state has them; only what differs
+    // is changed.
+    void Apply(const StyledText& state);
+
     void SetText(const std::string& utf8);
     std::string Text() const;
     void Show(bool visible);
@@ -41,6 +47,11 @@ private:
     HFONT ownFont_ = nullptr;
 };
 
-// The text of any window as UTF-8, and setting it.
+COLORREF ColourRef(TextColour colour);
+
+// The text of any window as UTF-8, and setting it; SetTextIfOther leaves a window that shows
+// the text already alone (no flicker, no change notification, the caret stays).
 std::string WindowTextUtf8(HWND window);
 void SetWindowTextUtf8(HWND window, const std::string& utf8);
+void SetTextIfOther(HWND window, const std::string& utf8);
+void ShowIfOther(HWND window, bool visible);

@@ -3,13 +3,13 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ui-win32/CUpdaterPropertySheet.h"
-#include "ui-win32/WizardTexts.h"
 #include "update/CZelkorTools.h"
 #include "update/win32/WideText.h"
+#include "wizard/StartArguments.h"
 
 namespace {
 
@@ -18,29 +18,16 @@ void ShowError(const std::string& text) {
                 WideFromUtf8(LoadText(100, SystemLanguage())).c_str(), MB_OK | MB_ICONERROR);
 }
 
-// The one optional argument: the folder of the firmware files, or a coder firmware in it.
-// False, after saying so, when it names nothing.
-bool FolderFromArguments(std::string& folder) {
+// The arguments after the program's name, UTF-8.
+std::vector<std::string> Arguments() {
+    std::vector<std::string> arguments;
     int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments == nullptr || count < 2) {
-        LocalFree(arguments);
-        return true;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        arguments.push_back(Utf8FromWide(wide[i]));
     }
-    const std::wstring given = arguments[1];
-    LocalFree(arguments);
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(given, error);
-    if (std::filesystem::is_directory(path, error)) {
-        folder = Utf8PathFromWide(path.wstring());
-    } else if (std::filesystem::exists(path, error)) {
-        folder = Utf8PathFromWide(path.parent_path().wstring());
-    } else {
-        ShowError(WithValue(WizardString(WizardText::NoSuchFolder, SystemLanguage()),
-                            Utf8FromWide(given)));
-        return false;
-    }
-    return true;
+    LocalFree(wide);
+    return arguments;
 }
 
 }  // namespace
@@ -55,12 +42,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!CZelkorTools::GetInstance().Initialize(0)) {
         return 0;
     }
-    std::string folder;
-    if (!FolderFromArguments(folder)) {
+    // The folder of the firmware files, or a coder firmware in it, as "Open with" passes it.
+    const StartFolder start = StartFolderFromArguments(Arguments(), SystemLanguage());
+    if (!start.valid) {
+        ShowError(start.error);
         return 1;
     }
     CUpdaterPropertySheet sheet;
-    sheet.SetFirmwareFolder(folder);
+    sheet.Logic().SetStartFolder(start.folder);
     if (!sheet.Create()) {
         return 1;
     }

@@ -49,7 +49,7 @@ set_source_files_properties(${wizard_rc} PROPERTIES OBJECT_DEPENDS
 file(GLOB wizard_ui_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui-win32/*.cpp)
 list(REMOVE_ITEM wizard_ui_sources ${CMAKE_SOURCE_DIR}/ui-win32/main.cpp)
 add_library(tarvelin_win32_ui STATIC ${wizard_ui_sources})
-target_link_libraries(tarvelin_win32_ui PUBLIC tarvelin_core comctl32 version shell32 ole32 uuid
+target_link_libraries(tarvelin_win32_ui PUBLIC tarvelin_wizard comctl32 version shell32 ole32 uuid
   gdi32)
 target_compile_definitions(tarvelin_win32_ui PUBLIC _WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE
   _UNICODE)

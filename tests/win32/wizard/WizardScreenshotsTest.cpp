@@ -80,8 +80,8 @@ protected:
 
     std::unique_ptr<Sheet> Open(const FirmwareFolder& firmware) {
         auto sheet = std::make_unique<Sheet>();
-        sheet->SetDiscoveryQuestions(&answers_);
-        sheet->SetFirmwareFolder(firmware.Path());
+        sheet->Logic().SetDiscoveryQuestions(&answers_);
+        sheet->Logic().SetStartFolder(firmware.Path());
         sheet->SetFileOpener([](HWND, const std::string&) { return false; });
         EXPECT_TRUE(sheet->Create());
         EXPECT_TRUE(Until(
@@ -115,7 +115,7 @@ TEST_F(WizardScreenshots, PagesOfAnUpdate) {
     Shot(*sheet, "info");
     Press(*sheet, PSBTN_NEXT);
     CUpdatePropertyPage& update = sheet->m_updatePage;
-    ASSERT_TRUE(Until(*sheet, [&] { return update.waitLine.Waiting(); }, 30000));
+    ASSERT_TRUE(Until(*sheet, [&] { return update.waitLine.Shown(); }, 30000));
     Shot(*sheet, "update-busy");
     SendMessageW(sheet->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(Until(
@@ -143,7 +143,7 @@ TEST_F(WizardScreenshots, RefusalAndTheLogWindow) {
         [&] { return sheet->ActivePage() == Sheet::kInfoPage && Enabled(*sheet, Sheet::kBack); },
         30000));
     Shot(*sheet, "info-refused");
-    sheet->ShowLogFile();
+    sheet->Logic().ShowLogFile();
     ASSERT_NE(sheet->LogWindow(), nullptr);
     RedrawWindow(sheet->LogWindow()->Handle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -153,7 +153,7 @@ TEST_F(WizardScreenshots, RefusalAndTheLogWindow) {
 TEST_F(WizardScreenshots, QuestionWithoutDspFirmware) {
     FirmwareFolder firmware(8192, std::nullopt, std::nullopt);
     auto sheet = std::make_unique<Sheet>();
-    sheet->SetFirmwareFolder(firmware.Path());
+    sheet->Logic().SetStartFolder(firmware.Path());
     ASSERT_TRUE(sheet->Create());
     // Box 208 is modal: another thread takes its picture and answers Cancel.
     std::atomic<bool> shot{false};

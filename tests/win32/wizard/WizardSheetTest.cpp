@@ -12,7 +12,7 @@
 
 #include "FirmwareFolder.h"
 #include "SheetDriver.h"
-#include "ui-win32/WizardTexts.h"
+#include "wizard/GuidanceTexts.h"
 #include "ui-win32/resource.h"
 #include "update/LogLocation.h"
 #include "update/OpenFailureTexts.h"
@@ -36,8 +36,14 @@ void ChooseSerial(Sheet& sheet, int com) {
     CConnectPropertyPage& page = sheet.m_connectPage;
     SendMessageW(page.Item(IDC_SERIAL_RADIO), BM_CLICK, 0, 0);
     const std::wstring name = L"COM" + std::to_wstring(com);
-    SendMessageW(page.Item(IDC_COM_LIST), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(name.c_str()));
+    HWND list = page.Item(IDC_COM_LIST);
+    ASSERT_NE(SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(name.c_str())),
+              CB_ERR)
+        << "COM" << com << " is not in the list";
+    // As the list tells its page when the user picks an entry.
+    SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(IDC_COM_LIST, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
 }
 
 class WizardSheet : public ::testing::Test {
@@ -47,8 +53,8 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\tarvelin_wizard_tests");
         ASSERT_TRUE(folder.Valid());
         sheet = std::make_unique<Sheet>();
-        sheet->SetDiscoveryQuestions(&answers);
-        sheet->SetFirmwareFolder(folder.Path());
+        sheet->Logic().SetDiscoveryQuestions(&answers);
+        sheet->Logic().SetStartFolder(folder.Path());
         sheet->SetFileOpener([this](HWND, const std::string& path) {
             openedLogs.push_back(path);
             return shellOpens;
@@ -131,7 +137,7 @@ TEST_F(WizardSheet, RefusedConnectionShowsItsReasonOnTheInfoPage) {
 
     // Without a program for text files the log is shown in the wizard.
     shellOpens = false;
-    sheet->ShowLogFile();
+    sheet->Logic().ShowLogFile();
     ASSERT_EQ(openedLogs.size(), 1u);
     EXPECT_EQ(openedLogs[0], sheet->Procedure().LogPath());
     ASSERT_NE(sheet->LogWindow(), nullptr);
@@ -157,9 +163,9 @@ TEST(WizardFirmwareFolder, IsChosenAndRememberedWhenNoneLiesBesideTheProgram) {
     for (int run = 0; run < 2; ++run) {
         OkAnswers answers;
         Sheet sheet;
-        sheet.SetDiscoveryQuestions(&answers);
+        sheet.Logic().SetDiscoveryQuestions(&answers);
         sheet.SetFolderChooser([&](HWND, const std::string& title, const std::string& start) {
-            EXPECT_EQ(title, WizardString(WizardText::ChooseFirmwareFolder,
+            EXPECT_EQ(title, GuidanceTextString(GuidanceText::ChooseFirmwareFolder,
                                           sheet.WizardLanguage()));
             starts.push_back(start);
             return folder.Path().substr(0, folder.Path().size() - 1);
@@ -193,7 +199,7 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
     if (tcp) {
         ChooseTcp(*sheet, "127.0.0.1", named);
     } else {
-        ChooseSerial(*sheet, number);
+        ASSERT_NO_FATAL_FAILURE(ChooseSerial(*sheet, number));
     }
     PressNextWhenAllowed();
     // No button works while a worker runs.
@@ -234,7 +240,7 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
     SendMessageW(sheet->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(sheet->IsOpen());
     EXPECT_TRUE(IsWindowVisible(update.closeNote.Handle()));
-    EXPECT_EQ(update.closeNote.Text(), WizardString(WizardText::CloseRefusedUpdating, language));
+    EXPECT_EQ(update.closeNote.Text(), GuidanceTextString(GuidanceText::CloseRefusedUpdating, language));
 
     bool sawBusyLine = false;
     bool sawStages = false;
@@ -242,7 +248,7 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
         *sheet,
         [&] {
             noteButtons();
-            sawBusyLine = sawBusyLine || (update.waitLine.Waiting() &&
+            sawBusyLine = sawBusyLine || (update.waitLine.Shown() &&
                                           IsWindowVisible(update.Item(IDC_WAIT_BAR)) &&
                                           !update.waitLine.Text().empty());
             sawStages = sawStages || (IsWindowVisible(update.stage1.Handle()) &&
