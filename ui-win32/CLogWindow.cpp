@@ -23,10 +23,10 @@ CLogWindow::CLogWindow(Language language, HWND owner) : language_(language) {
                       GuidanceTextString(GuidanceText::LogShownHere, language));
     SetWindowTextUtf8(GetDlgItem(hwnd_, IDC_LOG_COPY_PATH),
                       GuidanceTextString(GuidanceText::CopyLogPath, language));
-    monospace_ = CreateFontW(-MulDiv(9, static_cast<int>(GetDpiForWindow(hwnd_)), 72), 0, 0, 0,
-                             FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                             L"Courier New");
+    monospace_ =
+        CreateFontW(-MulDiv(9, static_cast<int>(GetDpiForWindow(hwnd_)), 72), 0, 0, 0, FW_NORMAL,
+                    FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
     SendDlgItemMessageW(hwnd_, IDC_LOG_TEXT, WM_SETFONT, reinterpret_cast<WPARAM>(monospace_),
                         FALSE);
 }
@@ -55,8 +55,8 @@ bool CLogWindow::ShowFile(const std::string& path) {
     // code page's.
     std::wstring wide = WideFromUtf8(text);
     if (wide.empty() && !text.empty()) {
-        const int length = MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                               static_cast<int>(text.size()), nullptr, 0);
+        const int length =
+            MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
         wide.resize(static_cast<size_t>(length));
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
                             length);
@@ -133,8 +133,8 @@ INT_PTR CALLBACK CLogWindow::DialogProcedure(HWND window, UINT message, WPARAM w
             SetWindowPos(GetDlgItem(window, IDC_LOG_TEXT), nullptr, 0, 0,
                          client.right - 2 * margin.left, bottom - margin.top - edit.top,
                          SWP_NOMOVE | SWP_NOZORDER);
-            SetWindowPos(GetDlgItem(window, IDC_LOG_COPY_PATH), nullptr, margin.left, bottom, 0,
-                         0, SWP_NOSIZE | SWP_NOZORDER);
+            SetWindowPos(GetDlgItem(window, IDC_LOG_COPY_PATH), nullptr, margin.left, bottom, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER);
             SetWindowPos(GetDlgItem(window, IDCANCEL), nullptr,
                          client.right - margin.left - buttonWidth, bottom, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER);

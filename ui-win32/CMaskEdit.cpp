@@ -42,8 +42,8 @@ bool CMaskEdit::Passes(wchar_t c) const {
 
 LRESULT CALLBACK CMaskEdit::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR, DWORD_PTR self) {
-    if (message == WM_CHAR && !reinterpret_cast<CMaskEdit*>(self)->Passes(
-                                  static_cast<wchar_t>(wParam))) {
+    if (message == WM_CHAR &&
+        !reinterpret_cast<CMaskEdit*>(self)->Passes(static_cast<wchar_t>(wParam))) {
         return 0;
     }
     if (message == WM_NCDESTROY) {

@@ -39,8 +39,8 @@ void EnableIfOther(HWND control, bool enabled) {
 }
 
 bool OpenWithShell(HWND owner, const std::string& path) {
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-        owner, L"open", WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(owner, L"open", WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
 
@@ -79,8 +79,7 @@ std::string FileVersionOfProgram() {
         }
     }
     wchar_t key[64] = {};
-    swprintf(key, 64, L"\\StringFileInfo\\%04X%04X\\FileVersion", chosen.language,
-             chosen.codePage);
+    swprintf(key, 64, L"\\StringFileInfo\\%04X%04X\\FileVersion", chosen.language, chosen.codePage);
     wchar_t* value = nullptr;
     if (!VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&value), &length) ||
         length == 0) {
@@ -242,8 +241,8 @@ WizardView::Answer CUpdaterPropertySheet::ShowMessageBox(Icon icon, Buttons butt
                                                          const std::string& text) {
     const UINT style = (buttons == Buttons::Ok ? MB_OK : MB_OKCANCEL) |
                        (icon == Icon::Critical ? MB_ICONERROR : MB_ICONQUESTION);
-    const int answer = MessageBoxW(Handle(), WideFromUtf8(text).c_str(),
-                                   WideFromUtf8(title).c_str(), style);
+    const int answer =
+        MessageBoxW(Handle(), WideFromUtf8(text).c_str(), WideFromUtf8(title).c_str(), style);
     return answer == IDOK ? Answer::Ok : Answer::Cancel;
 }
 

@@ -45,8 +45,8 @@ public:
     void SetFileOpener(FileOpener opener) { m_fileOpener = std::move(opener); }
     // Asks for a folder (title, where to start); empty when the user cancels. Tests put their
     // own in.
-    using FolderChooser = std::function<std::string(HWND owner, const std::string& title,
-                                                    const std::string& start)>;
+    using FolderChooser =
+        std::function<std::string(HWND owner, const std::string& title, const std::string& start)>;
     void SetFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
     // The log inside the wizard, once the shell could not open it; null before.
     CLogWindow* LogWindow() const { return m_logWindow.get(); }

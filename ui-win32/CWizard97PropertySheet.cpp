@@ -36,9 +36,9 @@ CWizard97PropertySheet::~CWizard97PropertySheet() {
 }
 
 bool CWizard97PropertySheet::AttachHeaderBitmap() {
-    headerBitmap_ = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                    MAKEINTRESOURCEW(IDB_HEADER), IMAGE_BITMAP,
-                                                    0, 0, LR_CREATEDIBSECTION));
+    headerBitmap_ =
+        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_HEADER),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     return headerBitmap_ != nullptr;
 }
 
@@ -89,9 +89,9 @@ int CALLBACK CWizard97PropertySheet::SheetCallback(HWND window, UINT message, LP
     return 0;
 }
 
-LRESULT CALLBACK CWizard97PropertySheet::SubclassProcedure(HWND window, UINT message,
-                                                           WPARAM wParam, LPARAM lParam,
-                                                           UINT_PTR, DWORD_PTR self) {
+LRESULT CALLBACK CWizard97PropertySheet::SubclassProcedure(HWND window, UINT message, WPARAM wParam,
+                                                           LPARAM lParam, UINT_PTR,
+                                                           DWORD_PTR self) {
     auto* sheet = reinterpret_cast<CWizard97PropertySheet*>(self);
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, SubclassProcedure, kSubclassId);
@@ -230,8 +230,8 @@ bool CWizard97PropertySheet::ProcessMessages(DWORD waitMs) {
         if (waitMs == 0) {
             return true;
         }
-        const DWORD woke = MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT,
-                                                       MWMO_INPUTAVAILABLE);
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_TIMEOUT) {
             return hwnd_ != nullptr;
         }

@@ -1,5 +1,6 @@
 // tarvelin.exe: the firmware update wizard for Windows.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <shellapi.h>
 

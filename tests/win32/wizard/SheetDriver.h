@@ -1,7 +1,8 @@
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
+
 #include <commctrl.h>
 #include <prsht.h>
 

@@ -1,6 +1,7 @@
 // What tarvelin.exe does before it shows the sheet, done once for the tests: the common
 // controls and the minimum-system check, which the string manager insists on.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 // Runs only when scripts/screenshots.sh names a folder (TARVELIN_SCREENSHOTS) and a simulator
 // (TARVELIN_SIM_TCP_PORT); the script turns the bitmaps into PNG files.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -93,7 +94,8 @@ protected:
         SendMessageW(sheet.m_connectPage.Item(IDC_TCP_RADIO), BM_CLICK, 0, 0);
         SetWindowTextUtf8(sheet.m_connectPage.Item(IDC_ADDRESS_EDIT), "127.0.0.1");
         SetWindowTextUtf8(sheet.m_connectPage.Item(IDC_PORT_EDIT), port);
-        ASSERT_TRUE(Until(sheet, [&] { return Enabled(sheet, Sheet::kNext); }, 5000));
+        ASSERT_TRUE(Until(
+            sheet, [&] { return Enabled(sheet, Sheet::kNext); }, 5000));
     }
 
     std::string folder_;
@@ -115,7 +117,8 @@ TEST_F(WizardScreenshots, PagesOfAnUpdate) {
     Shot(*sheet, "info");
     Press(*sheet, PSBTN_NEXT);
     CUpdatePropertyPage& update = sheet->m_updatePage;
-    ASSERT_TRUE(Until(*sheet, [&] { return update.waitLine.Shown(); }, 30000));
+    ASSERT_TRUE(Until(
+        *sheet, [&] { return update.waitLine.Shown(); }, 30000));
     Shot(*sheet, "update-busy");
     SendMessageW(sheet->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(Until(
@@ -126,11 +129,12 @@ TEST_F(WizardScreenshots, PagesOfAnUpdate) {
         },
         60000));
     Shot(*sheet, "update-flashing");
-    ASSERT_TRUE(Until(*sheet, [&] { return IsWindowVisible(sheet->Button(Sheet::kFinish)); },
-                      120000));
+    ASSERT_TRUE(Until(
+        *sheet, [&] { return IsWindowVisible(sheet->Button(Sheet::kFinish)); }, 120000));
     Shot(*sheet, "update-done");
     Press(*sheet, PSBTN_FINISH);
-    EXPECT_TRUE(Until(*sheet, [&] { return !sheet->IsOpen(); }, 5000));
+    EXPECT_TRUE(Until(
+        *sheet, [&] { return !sheet->IsOpen(); }, 5000));
 }
 
 TEST_F(WizardScreenshots, RefusalAndTheLogWindow) {
@@ -181,7 +185,8 @@ TEST_F(WizardScreenshots, QuestionWithoutDspFirmware) {
         PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
     });
     // Cancel refuses to flash the coder firmware alone: the wizard ends.
-    const bool ended = Until(*sheet, [&] { return !sheet->IsOpen(); }, 15000);
+    const bool ended = Until(
+        *sheet, [&] { return !sheet->IsOpen(); }, 15000);
     answer.join();
     EXPECT_TRUE(shot) << "box 208 did not appear";
     EXPECT_TRUE(ended);

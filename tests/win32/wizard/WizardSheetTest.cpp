@@ -12,11 +12,11 @@
 
 #include "FirmwareFolder.h"
 #include "SheetDriver.h"
-#include "wizard/GuidanceTexts.h"
 #include "ui-win32/resource.h"
 #include "update/LogLocation.h"
 #include "update/OpenFailureTexts.h"
 #include "update/Settings.h"
+#include "wizard/GuidanceTexts.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ protected:
             return shellOpens;
         });
         ASSERT_TRUE(sheet->Create());
-        ASSERT_TRUE(Until(*sheet, [&] { return !sheet->Procedure().m_versionToFlash.empty(); },
-                          kPageMs))
+        ASSERT_TRUE(Until(
+            *sheet, [&] { return !sheet->Procedure().m_versionToFlash.empty(); }, kPageMs))
             << "the firmware files were not looked for at the first idle moment";
         language = sheet->WizardLanguage();
         const std::string expected = Environment("TARVELIN_EXPECT_LANGUAGE");
@@ -71,7 +71,8 @@ protected:
     }
 
     void PressNextWhenAllowed() {
-        ASSERT_TRUE(Until(*sheet, [&] { return Enabled(*sheet, Sheet::kNext); }, kPageMs))
+        ASSERT_TRUE(Until(
+            *sheet, [&] { return Enabled(*sheet, Sheet::kNext); }, kPageMs))
             << "Next stays disabled on page " << sheet->ActivePage();
         Press(*sheet, PSBTN_NEXT);
     }
@@ -92,8 +93,8 @@ TEST_F(WizardSheet, NextFollowsTheConnectFields) {
         bool portHint;
     };
     const Case cases[] = {
-        {"", "4001", false, false},        {"localhost", "", false, false},
-        {"localhost", "0", false, false},  {"localhost", "70000", false, true},
+        {"", "4001", false, false},         {"localhost", "", false, false},
+        {"localhost", "0", false, false},   {"localhost", "70000", false, true},
         {"localhost", "4001", true, false}, {"localhost", "12ab", true, false},
     };
     for (const Case& c : cases) {
@@ -147,10 +148,11 @@ TEST_F(WizardSheet, RefusedConnectionShowsItsReasonOnTheInfoPage) {
 
     // Back to the Connect page; Cancel ends the wizard.
     Press(*sheet, PSBTN_BACK);
-    ASSERT_TRUE(Until(*sheet, [&] { return sheet->ActivePage() == Sheet::kConnectPage; },
-                      kPageMs));
+    ASSERT_TRUE(Until(
+        *sheet, [&] { return sheet->ActivePage() == Sheet::kConnectPage; }, kPageMs));
     Press(*sheet, PSBTN_CANCEL);
-    EXPECT_TRUE(Until(*sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
+    EXPECT_TRUE(Until(
+        *sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
 }
 
 // Without firmware beside the program (an installed one) the user chooses the folder, which
@@ -166,21 +168,20 @@ TEST(WizardFirmwareFolder, IsChosenAndRememberedWhenNoneLiesBesideTheProgram) {
         sheet.Logic().SetDiscoveryQuestions(&answers);
         sheet.SetFolderChooser([&](HWND, const std::string& title, const std::string& start) {
             EXPECT_EQ(title, GuidanceTextString(GuidanceText::ChooseFirmwareFolder,
-                                          sheet.WizardLanguage()));
+                                                sheet.WizardLanguage()));
             starts.push_back(start);
             return folder.Path().substr(0, folder.Path().size() - 1);
         });
         ASSERT_TRUE(sheet.Create());
-        ASSERT_TRUE(
-            Until(sheet, [&] { return !sheet.Procedure().m_versionToFlash.empty(); }, kPageMs));
+        ASSERT_TRUE(Until(
+            sheet, [&] { return !sheet.Procedure().m_versionToFlash.empty(); }, kPageMs));
         EXPECT_EQ(sheet.Procedure().m_coderFile, folder.CoderPath());
         EXPECT_EQ(answers.missing + answers.coderOnly, 0);
     }
     ASSERT_EQ(starts.size(), 2u);
     EXPECT_EQ(starts[0], "");
     EXPECT_EQ(starts[1], folder.Path().substr(0, folder.Path().size() - 1));
-    EXPECT_EQ(Settings(ProgramApplicationName()).ReadString(kFirmwareFolderValue, ""),
-              starts[1]);
+    EXPECT_EQ(Settings(ProgramApplicationName()).ReadString(kFirmwareFolderValue, ""), starts[1]);
 }
 
 // Over TCP to the simulator's NetPC, or over the COM port the script mapped to its
@@ -231,8 +232,8 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
 
     const RECT cancelPlace = PlaceOf(sheet->Button(Sheet::kCancel));
     Press(*sheet, PSBTN_NEXT);
-    ASSERT_TRUE(Until(*sheet, [&] { return sheet->ActivePage() == Sheet::kUpdatePage; },
-                      kPageMs));
+    ASSERT_TRUE(Until(
+        *sheet, [&] { return sheet->ActivePage() == Sheet::kUpdatePage; }, kPageMs));
     CUpdatePropertyPage& update = sheet->m_updatePage;
     ASSERT_TRUE(sheet->Procedure().IsWorkerRunning()) << "the flash ended at once";
 
@@ -240,7 +241,8 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
     SendMessageW(sheet->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(sheet->IsOpen());
     EXPECT_TRUE(IsWindowVisible(update.closeNote.Handle()));
-    EXPECT_EQ(update.closeNote.Text(), GuidanceTextString(GuidanceText::CloseRefusedUpdating, language));
+    EXPECT_EQ(update.closeNote.Text(),
+              GuidanceTextString(GuidanceText::CloseRefusedUpdating, language));
 
     bool sawBusyLine = false;
     bool sawStages = false;
@@ -248,9 +250,9 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
         *sheet,
         [&] {
             noteButtons();
-            sawBusyLine = sawBusyLine || (update.waitLine.Shown() &&
-                                          IsWindowVisible(update.Item(IDC_WAIT_BAR)) &&
-                                          !update.waitLine.Text().empty());
+            sawBusyLine = sawBusyLine ||
+                          (update.waitLine.Shown() && IsWindowVisible(update.Item(IDC_WAIT_BAR)) &&
+                           !update.waitLine.Text().empty());
             sawStages = sawStages || (IsWindowVisible(update.stage1.Handle()) &&
                                       IsWindowVisible(update.stage3.Handle()) &&
                                       IsWindowVisible(update.Progress()));
@@ -290,7 +292,8 @@ TEST_P(WizardUpdate, FlashesTheFilesAndEndsWithStartAndFinish) {
         }
     }
     Press(*sheet, PSBTN_FINISH);
-    EXPECT_TRUE(Until(*sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
+    EXPECT_TRUE(Until(
+        *sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, WizardUpdate, ::testing::Values(Link::Tcp, Link::Serial),
