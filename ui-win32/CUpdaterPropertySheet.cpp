@@ -14,8 +14,12 @@
 namespace {
 
 constexpr int kStringTableId = 135;
-// One per task the logic posted.
+// Tasks the logic posted are waiting; at most one is queued at a time.
 constexpr UINT kTaskMessage = WM_APP + 0x40;
+// More tasks than one turn takes: the rest after the input and painting that came meanwhile
+// (a timer's message comes after those, a posted one before them).
+constexpr UINT_PTR kTaskTimer = 0x7A18;
+constexpr size_t kTasksPerTurn = 64;
 // The busy lines count down while they show.
 constexpr UINT_PTR kWaitTimer = 0x7A17;
 constexpr UINT kWaitTickMs = 200;
@@ -164,11 +168,16 @@ LRESULT CUpdaterPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM lP
     handled = true;
     switch (message) {
         case kTaskMessage:
-            RunNextTask();
+            RunTasks();
             return 0;
         case WM_TIMER:
             if (wParam == kWaitTimer) {
                 m_logic->OnWaitTick();
+                return 0;
+            }
+            if (wParam == kTaskTimer) {
+                KillTimer(Handle(), kTaskTimer);
+                RunTasks();
                 return 0;
             }
             break;
@@ -211,14 +220,17 @@ void CUpdaterPropertySheet::OnKickIdle() {
 void CUpdaterPropertySheet::PostToGuiThread(std::function<void()> task) {
     std::lock_guard<std::mutex> hold(m_tasksLock);
     m_tasks.push_back(std::move(task));
-    if (m_taskWindow != nullptr) {
-        PostMessageW(m_taskWindow, kTaskMessage, 0, 0);
+    if (!m_wakePending && m_taskWindow != nullptr) {
+        m_wakePending = PostMessageW(m_taskWindow, kTaskMessage, 0, 0) != FALSE;
     }
 }
 
-void CUpdaterPropertySheet::RunNextTask() {
-    // Everything queued so far, in order: a message that could not be posted loses nothing.
-    for (;;) {
+void CUpdaterPropertySheet::RunTasks() {
+    {
+        std::lock_guard<std::mutex> hold(m_tasksLock);
+        m_wakePending = false;
+    }
+    for (size_t run = 0; run < kTasksPerTurn; ++run) {
         std::function<void()> task;
         {
             std::lock_guard<std::mutex> hold(m_tasksLock);
@@ -229,6 +241,10 @@ void CUpdaterPropertySheet::RunNextTask() {
             m_tasks.pop_front();
         }
         task();
+    }
+    std::lock_guard<std::mutex> hold(m_tasksLock);
+    if (!m_tasks.empty() && !m_wakePending && Handle() != nullptr) {
+        m_wakePending = SetTimer(Handle(), kTaskTimer, USER_TIMER_MINIMUM, nullptr) != 0;
     }
 }
 

@@ -18,8 +18,9 @@
 
 // The program's window: the three-page wizard, a view of the wizard logic, which owns the
 // update procedure and decides every text, colour and button. Tasks the logic posts from the
-// workers are queued here and run on this window's thread in posting order, one posted message
-// each; the pages hand their events to the logic and draw its state after each one.
+// workers are queued here and run on this window's thread in posting order, a turn's worth at
+// a time, so input and painting go on while a worker posts fast; the pages hand their events
+// to the logic and draw its state after each one.
 class CUpdaterPropertySheet : public CWizard97PropertySheet, public WizardView {
 public:
     enum PageId { kConnectPage = 0, kInfoPage = 1, kUpdatePage = 2 };
@@ -73,7 +74,8 @@ protected:
 
 private:
     void SetTitleWithVersion();
-    void RunNextTask();
+    // The tasks queued so far, in posting order, a turn's worth at a time.
+    void RunTasks();
     void RenderButtons(const ButtonsState& buttons);
     void ShowEndButtons(const std::string& backCaption);
     void ShowNormalButtons();
@@ -81,6 +83,7 @@ private:
     std::mutex m_tasksLock;
     std::deque<std::function<void()>> m_tasks;
     HWND m_taskWindow = nullptr;  // under m_tasksLock: where tasks are announced
+    bool m_wakePending = false;   // under m_tasksLock: a message or timer will run them
 
     SystemSettingsStore m_settings;
     FileOpener m_fileOpener;

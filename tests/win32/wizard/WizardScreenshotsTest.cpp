@@ -127,7 +127,10 @@ TEST_F(WizardScreenshots, PagesOfAnUpdate) {
             return IsWindowVisible(update.Progress()) &&
                    SendMessageW(update.Progress(), PBM_GETPOS, 0, 0) > 20;
         },
-        60000));
+        60000))
+        << update.status.Text() << " / " << update.detail.Text() << " / progress "
+        << sheet->Logic().State().update.progress.value << " of "
+        << sheet->Logic().State().update.progress.maximum;
     Shot(*sheet, "update-flashing");
     ASSERT_TRUE(Until(
         *sheet, [&] { return IsWindowVisible(sheet->Button(Sheet::kFinish)); }, 120000));
