@@ -3,7 +3,8 @@
 # in build-win/, builds the Linux simulator in build/, and runs the test program in English and
 # German: the Connect page's rule, a refused connection, and a whole update against
 # tarvelin-sim over TCP and over COM7 mapped to the simulator's pseudo-terminal, each time
-# comparing the simulator's flash with the files. Then the NSIS installer: a silent install
+# comparing the simulator's flash with the files, and an update whose block the coder refuses.
+# Then the NSIS installer: a silent install
 # and uninstall in the build's Wine prefix.
 #
 #   scripts/test-windows-wizard.sh                  the tests above
@@ -168,10 +169,18 @@ fi
 
 for language in en de; do
   status=0
-  run_tests "$language" 'WizardSheet.*:WizardFirmwareFolder.*' || status=$?
+  run_tests "$language" 'WizardSheet.*:WizardFirmwareFolder.*:-WizardSheet.FailedFlash*' ||
+    status=$?
   note $status "the sheet without a simulator ($language)"
   update_case "$language" Tcp
   update_case "$language" Serial
+  # A coder whose flash refuses block 10 (acknowledgement code 17: the verify failed).
+  status=0
+  start_sim "$language-refusing" --tcp 0 --nack 10:17
+  run_tests "$language" 'WizardSheet.FailedFlash*' TARVELIN_SIM_REFUSING_TCP_PORT="$sim_tcp_port" ||
+    status=$?
+  stop_sim
+  note $status "a refused block ($language)"
 done
 
 # The installer, silent, in the prefix: the program and its Start-menu entry are there after

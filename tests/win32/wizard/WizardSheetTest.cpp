@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "FirmwareFolder.h"
@@ -15,7 +16,10 @@
 #include "ui-win32/resource.h"
 #include "update/LogLocation.h"
 #include "update/OpenFailureTexts.h"
+#include "update/ProcedureVerdicts.h"
 #include "update/Settings.h"
+#include "update/UpdateCodes.h"
+#include "update/Utf8Path.h"
 #include "wizard/GuidanceTexts.h"
 
 namespace {
@@ -153,6 +157,53 @@ TEST_F(WizardSheet, RefusedConnectionShowsItsReasonOnTheInfoPage) {
     Press(*sheet, PSBTN_CANCEL);
     EXPECT_TRUE(Until(
         *sheet, [&] { return !sheet->IsOpen(); }, kPageMs));
+}
+
+// A coder that refuses one block: the failure in red with its reason, the log offered, and
+// "<< Start" back to the Connect page with the buttons where they were.
+TEST_F(WizardSheet, FailedFlashOffersTheLogAndStartsOver) {
+    const std::string port = Environment("TARVELIN_SIM_REFUSING_TCP_PORT");
+    if (port.empty()) {
+        GTEST_SKIP() << "no refusing simulator named; scripts/test-windows-wizard.sh starts one";
+    }
+    ChooseTcp(*sheet, "127.0.0.1", port);
+    PressNextWhenAllowed();
+    ASSERT_TRUE(Until(
+        *sheet,
+        [&] { return sheet->ActivePage() == Sheet::kInfoPage && Enabled(*sheet, Sheet::kNext); },
+        kIdentifyMs));
+    const RECT backPlace = PlaceOf(sheet->Button(Sheet::kBack));
+    const std::string backCaption = TextOf(sheet->Button(Sheet::kBack));
+    Press(*sheet, PSBTN_NEXT);
+    CUpdatePropertyPage& update = sheet->m_updatePage;
+    ASSERT_TRUE(Until(
+        *sheet, [&] { return IsWindowVisible(sheet->Button(Sheet::kFinish)); }, kUpdateMs))
+        << update.status.Text();
+    EXPECT_EQ(update.status.Text(), LoadText(214, language));
+    EXPECT_TRUE(ErrorStyle(update.status.Handle()));
+    EXPECT_EQ(update.detail.Text(), UpdateResultText(UPD_CODER_FLASH_FAILED, 38, language));
+    EXPECT_NE(update.detail.Text().find(LoadText(302, language)), std::string::npos);
+    EXPECT_TRUE(IsWindowVisible(update.failureNote.Handle()));
+    EXPECT_FALSE(update.failureNote.Text().empty());
+    EXPECT_FALSE(IsWindowVisible(update.newVersion.Handle()));
+    HWND showLog = update.Item(IDC_SHOW_LOG);
+    ASSERT_TRUE(IsWindowVisible(showLog));
+    SendMessageW(showLog, BM_CLICK, 0, 0);
+    ASSERT_EQ(openedLogs.size(), 1u);
+    std::ifstream log(PathFromUtf8(openedLogs[0]), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Failed to flash Coder firmware!"), std::string::npos);
+
+    Press(*sheet, PSBTN_BACK);
+    ASSERT_TRUE(Until(
+        *sheet, [&] { return sheet->ActivePage() == Sheet::kConnectPage; }, kPageMs));
+    EXPECT_EQ(TextOf(sheet->Button(Sheet::kBack)), backCaption);
+    EXPECT_EQ(PlaceOf(sheet->Button(Sheet::kBack)).left, backPlace.left);
+    EXPECT_TRUE(IsWindowVisible(sheet->Button(Sheet::kCancel)));
+    EXPECT_TRUE(IsWindowVisible(sheet->Button(Sheet::kNext)));
+    EXPECT_FALSE(IsWindowVisible(sheet->Button(Sheet::kFinish)));
+    EXPECT_TRUE(Until(
+        *sheet, [&] { return Enabled(*sheet, Sheet::kNext); }, kPageMs));
 }
 
 // Without firmware beside the program (an installed one) the user chooses the folder, which
