@@ -18,8 +18,8 @@
 // which colours, which buttons work, what each message of the procedure does, when the wizard
 // may close, where the firmware files are and how the log is shown. It owns the procedure and
 // is its sink: the workers' posts reach the view's GUI thread through PostToGuiThread, in
-// posting order, and are handled there. Every event ends with WizardView::Render; all events
-// come on the GUI thread.
+// posting order, and are handled there. An event that changes the state ends with
+// WizardView::Render; all events come on the GUI thread.
 class WizardSheetLogic : public ProcedureSink {
 public:
     WizardSheetLogic(WizardView& view, SettingsStore& settings, Language language);
@@ -50,7 +50,8 @@ public:
     bool OnCloseRequested();
     // The idle moment; `windowShown`: the wizard's window is on the screen.
     void OnKickIdle(bool windowShown);
-    // Some time passed while a busy line shows: its countdown.
+    // Some time passed while a busy line shows: its countdown. A view calls it a few times a
+    // second while the state has an active wait line.
     void OnWaitTick();
     // "Show log file...".
     void ShowLogFile();

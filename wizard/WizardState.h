@@ -53,6 +53,7 @@ struct ComPortEntry {
     std::string name;  // "COM7"
 };
 
+// Kept by ConnectPageLogic, which a page without a sheet may use on its own.
 struct ConnectPageState {
     int32_t connectionType = 0;  // which radio is on: 0 serial, anything else TCP/IP
     std::vector<ComPortEntry> ports;
