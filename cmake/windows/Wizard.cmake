@@ -71,6 +71,8 @@ if(wizard_test_sources)
   add_executable(tarvelin_wizard_tests ${wizard_test_sources} ${CMAKE_SOURCE_DIR}/sim/Sha256.cpp)
   tarvelin_wizard_program(tarvelin_wizard_tests)
   target_link_libraries(tarvelin_wizard_tests PRIVATE GTest::gtest GTest::gtest_main)
+  target_compile_definitions(tarvelin_wizard_tests PRIVATE
+    TARVELIN_PROJECT_VERSION="${PROJECT_VERSION}")
   target_include_directories(tarvelin_wizard_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests
     ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/support/win32)
 endif()

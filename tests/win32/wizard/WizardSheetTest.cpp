@@ -89,6 +89,10 @@ protected:
     Language language = Language::English;
 };
 
+TEST_F(WizardSheet, IsTitledWithTheProgramsFileVersion) {
+    EXPECT_EQ(TextOf(sheet->Handle()), LoadText(100, language) + " V" TARVELIN_PROJECT_VERSION);
+}
+
 TEST_F(WizardSheet, NextFollowsTheConnectFields) {
     struct Case {
         const char* host;
