@@ -163,7 +163,7 @@ bool CUpdaterPropertySheet::MayClose() {
     return m_logic->OnCloseRequested();
 }
 
-LRESULT CUpdaterPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM lParam,
+LRESULT CUpdaterPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM /*lParam*/,
                                           bool& handled) {
     handled = true;
     switch (message) {
@@ -201,7 +201,6 @@ LRESULT CUpdaterPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             break;
     }
     handled = false;
-    (void)lParam;
     return 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include <shobjidl.h>
 
+#include <string>
+
 #include "update/win32/WideText.h"
 
 namespace {
@@ -31,9 +33,14 @@ std::string ChooseFolder(HWND owner, const std::string& title, const std::string
             dialog.pointer->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM |
                                        FOS_PATHMUSTEXIST);
             dialog.pointer->SetTitle(WideFromUtf8(title).c_str());
+            // The shell parses only its own separators.
+            std::wstring startPath = WideFromUtf8(start);
+            for (wchar_t& c : startPath) {
+                c = c == L'/' ? L'\\' : c;
+            }
             Released<IShellItem> folder;
-            if (!start.empty() &&
-                SUCCEEDED(SHCreateItemFromParsingName(WideFromUtf8(start).c_str(), nullptr,
+            if (!startPath.empty() &&
+                SUCCEEDED(SHCreateItemFromParsingName(startPath.c_str(), nullptr,
                                                       IID_PPV_ARGS(&folder.pointer)))) {
                 dialog.pointer->SetFolder(folder.pointer);
             }
