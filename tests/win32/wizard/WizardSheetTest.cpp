@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -211,11 +212,21 @@ TEST_F(WizardSheet, FailedFlashOffersTheLogAndStartsOver) {
 }
 
 // Without firmware beside the program (an installed one) the user chooses the folder, which
-// is remembered as "FirmwareFolder" and offered first the next time.
+// is remembered as "FirmwareFolder" and offered first the next time; a name beyond ASCII comes
+// through the chooser, the discovery and the registry unchanged.
 TEST(WizardFirmwareFolder, IsChosenAndRememberedWhenNoneLiesBesideTheProgram) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\tarvelin_wizard_tests");
     ASSERT_FALSE(HoldsCoderFirmware(GetProgramDirectory())) << GetProgramDirectory();
-    FirmwareFolder folder(4096, 2048, 2048);
+    FirmwareFolder generated(4096, 2048, 2048);
+    const std::filesystem::path named =
+        PathFromUtf8(generated.Path() + "Gerätefirmware für Österreich");
+    std::filesystem::create_directory(named);
+    for (const auto& file : std::filesystem::directory_iterator(PathFromUtf8(generated.Path()))) {
+        if (file.is_regular_file()) {
+            std::filesystem::copy_file(file.path(), named / file.path().filename());
+        }
+    }
+    const std::string chosen = Utf8FromPath(named);
     std::vector<std::string> starts;
     for (int run = 0; run < 2; ++run) {
         OkAnswers answers;
@@ -225,17 +236,17 @@ TEST(WizardFirmwareFolder, IsChosenAndRememberedWhenNoneLiesBesideTheProgram) {
             EXPECT_EQ(title, GuidanceTextString(GuidanceText::ChooseFirmwareFolder,
                                                 sheet.WizardLanguage()));
             starts.push_back(start);
-            return folder.Path().substr(0, folder.Path().size() - 1);
+            return chosen;
         });
         ASSERT_TRUE(sheet.Create());
         ASSERT_TRUE(Until(
             sheet, [&] { return !sheet.Procedure().m_versionToFlash.empty(); }, kPageMs));
-        EXPECT_EQ(sheet.Procedure().m_coderFile, folder.CoderPath());
+        EXPECT_EQ(sheet.Procedure().m_coderFile, chosen + "/Coder_V02_16.img");
         EXPECT_EQ(answers.missing + answers.coderOnly, 0);
     }
     ASSERT_EQ(starts.size(), 2u);
     EXPECT_EQ(starts[0], "");
-    EXPECT_EQ(starts[1], folder.Path().substr(0, folder.Path().size() - 1));
+    EXPECT_EQ(starts[1], chosen);
     EXPECT_EQ(Settings(ProgramApplicationName()).ReadString(kFirmwareFolderValue, ""), starts[1]);
 }
 
