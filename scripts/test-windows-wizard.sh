@@ -11,7 +11,9 @@
 #   scripts/test-windows-wizard.sh --screenshots DIR   the pictures (DIR/en, DIR/de) instead
 #
 # The simulator is started here, not by the Windows program: under Wine a Windows program gets
-# neither the output nor the exit status of a Linux child.
+# neither the output nor the exit status of a Linux child. The prefix's wineserver is restarted
+# here (COM7 is read when it starts) and ended at the end, and COM7 is taken out of the prefix
+# again: run this after, not during, the ctest run of scripts/test-windows.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -41,8 +43,12 @@ tests=$root/build-win/tarvelin_wizard_tests.exe
 sim_pid=
 xvfb_pid=
 
+com7_mapped=
 cleanup() {
   [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+  if [ -n "$com7_mapped" ]; then
+    "$wine_run" reg delete 'HKLM\Software\Wine\Ports' /v COM7 /f >/dev/null 2>&1 || true
+  fi
   "$wine_run" --stop || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
 }
@@ -99,6 +105,7 @@ stop_sim() {
 # COM7 of the prefix is the simulator's pseudo-terminal; Wine reads its ports when the
 # wineserver starts.
 map_com7() {
+  com7_mapped=1
   "$wine_run" reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$1" /f >/dev/null 2>&1
   "$wine_run" --start
 }
