@@ -164,3 +164,4 @@ target_sources(tarvelin_unit_tests PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/StartArgumentsTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/unit/WizardSheetLogicTest.cpp)
 target_link_libraries(tarvelin_unit_tests PRIVATE tarvelin_wizard)
+include(${CMAKE_CURRENT_LIST_DIR}/windows/Wizard.cmake)

@@ -15,9 +15,10 @@ declare -A allowed=(
   [cli]="uecp transport protocol update console fleet cli"
   [wizard]="uecp transport protocol update wizard"
   [ui]="uecp transport protocol update wizard ui"
+  [ui-win32]="uecp transport protocol update wizard ui-win32"
   [sim]="uecp transport protocol sim"
 )
-folders="uecp transport protocol update console fleet cli wizard ui sim"
+folders="uecp transport protocol update console fleet cli wizard ui ui-win32 sim"
 
 status=0
 for folder in "${!allowed[@]}"; do

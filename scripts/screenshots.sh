@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Saves a PNG of each wizard page (Connect, Info after identification, Update during the reboot
 # pause and while flashing, the end state) and of the log window, from a real window under
-# Xvfb against the simulator, in English (en/) and German (de/). Output folder: the first
-# argument, default build/screenshots (outside the tracked tree).
+# Xvfb against the simulator, in English (en/) and German (de/); then the same of the Windows
+# wizard under Wine (windows/en/, windows/de/; scripts/test-windows-wizard.sh --screenshots).
+# Output folder: the first argument, default build/screenshots (outside the tracked tree).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-build/screenshots}")
@@ -14,3 +15,4 @@ for language in en de; do
     xvfb-run -a -s "-screen 0 1024x768x24" build/tests/tarvelin_gui_tests Screenshots
 done
 ls -1 "$out"/*/*.png
+scripts/test-windows-wizard.sh --screenshots "$out/windows"

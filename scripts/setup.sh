@@ -12,6 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev help2man bash-completion
   qt6-base-dev qt6-translations-l10n libgl-dev xvfb xauth
   socat
+  icoutils netpbm
 )
 
 packages+=("$@")
