@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The wizard's NSIS installer in a Wine prefix: a silent install puts tarvelin.exe under
-# Program Files with a Start-menu entry and an uninstall entry; the silent uninstall takes
+# The NSIS installer in a Wine prefix: a silent install puts tarvelin.exe, tarvelin-cli.exe,
+# the README and the licence texts under Program Files with a Start-menu entry and an uninstall entry; the silent uninstall takes
 # them all away again. Argument: the Windows build folder (default build-win), whose
 # wine-run.sh and prefix are used; the prefix must be started (wine-run.sh --start).
 set -euo pipefail
@@ -32,14 +32,16 @@ registered() {
   "$wine_run" reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1
 }
 installed_parts() {
-  [ -f "$program/tarvelin.exe" ] || [ -f "$program/Uninstall.exe" ] || [ -e "$menu" ]
+  [ -e "$program" ] || [ -e "$menu" ]
 }
 gone() {
   ! installed_parts && ! registered
 }
 
 "$wine_run" "$installer" /S </dev/null >/dev/null 2>&1 || fail "the silent install failed"
-[ -f "$program/tarvelin.exe" ] || fail "no $program/tarvelin.exe after the install"
+for file in tarvelin.exe tarvelin-cli.exe README.md licenses/GCC.txt; do
+  [ -f "$program/$file" ] || fail "no $program/$file after the install"
+done
 [ -f "$program/Uninstall.exe" ] || fail "no uninstaller after the install"
 [ -f "$menu/Tarvelin.lnk" ] || fail "no Start-menu entry in $menu"
 registered || fail "no uninstall entry $uninstall_key"

@@ -24,7 +24,7 @@ if [ "${1:-}" = --screenshots ]; then
 fi
 
 scripts/setup.sh g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
-  wine64 wine fonts-wine dpkg-dev googletest nsis
+  wine64 wine fonts-wine dpkg-dev googletest nsis locales
 if [ ! -f build-win/build.ninja ]; then
   cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake

@@ -1,6 +1,7 @@
-# The portable zip packages/tarvelin-VERSION-win64.zip: one folder with tarvelin-cli.exe
-# (stripped, MinGW-w64's C and C++ runtime linked in, so it needs only Windows' own DLLs), the
-# README, and in licenses/ the licence texts of everything linked into it. Built with the rest.
+# The portable zip packages/tarvelin-VERSION-win64.zip: one folder with the wizard tarvelin.exe
+# and tarvelin-cli.exe (stripped, MinGW-w64's C and C++ runtime linked in, so they need only
+# Windows' own DLLs), the README, and in licenses/ the licence texts of everything linked into
+# them. Built with the rest; the installer takes its files from the same folder.
 
 # Each licence text as SOURCE=NAME in licenses/. The GCC runtime (libgcc, libstdc++) comes under
 # the GPL-3 with the GCC Runtime Library Exception, which Debian's copyright file of the
@@ -24,6 +25,14 @@ function(tarvelin_portable_zip)
   set(zip ${CMAKE_BINARY_DIR}/packages/${folder}.zip)
   set(copies)
   set(sources)
+  set(programs tarvelin-cli)
+  if(TARGET tarvelin)
+    list(APPEND programs tarvelin)
+  endif()
+  foreach(program IN LISTS programs)
+    list(APPEND copies COMMAND ${CMAKE_STRIP} -o ${folder}/${program}.exe
+      $<TARGET_FILE:${program}>)
+  endforeach()
   foreach(entry IN LISTS tarvelin_zip_licenses)
     string(REPLACE "=" ";" entry ${entry})
     list(GET entry 0 source)
@@ -37,12 +46,11 @@ function(tarvelin_portable_zip)
   add_custom_command(OUTPUT ${zip}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${folder} ${zip}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}/licenses ${CMAKE_BINARY_DIR}/packages
-    COMMAND ${CMAKE_STRIP} -o ${folder}/tarvelin-cli.exe $<TARGET_FILE:tarvelin-cli>
     COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/README.md ${folder}/README.md
     ${copies}
     COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip ${folder}
     WORKING_DIRECTORY ${stage}
-    DEPENDS tarvelin-cli ${CMAKE_SOURCE_DIR}/README.md ${sources}
+    DEPENDS ${programs} ${CMAKE_SOURCE_DIR}/README.md ${sources}
     COMMENT "Packing ${folder}.zip"
     VERBATIM)
   file(MAKE_DIRECTORY ${stage})

@@ -77,18 +77,19 @@ if(wizard_test_sources)
     ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/support/win32)
 endif()
 
-# The installer, when Debian's nsis is there (scripts/test-windows-wizard.sh installs it).
+# The installer, when Debian's nsis is there (scripts/test-windows-wizard.sh installs it): the
+# files of the portable zip's folder (cmake/windows/PortableZip.cmake), stripped there.
 find_program(TARVELIN_MAKENSIS makensis)
 if(TARVELIN_MAKENSIS)
-  set(TARVELIN_STRIPPED_EXE ${CMAKE_BINARY_DIR}/installer/tarvelin.exe)
+  set(TARVELIN_PORTABLE_FOLDER ${CMAKE_BINARY_DIR}/portable/tarvelin-${PROJECT_VERSION}-win64)
   set(TARVELIN_INSTALLER ${CMAKE_BINARY_DIR}/tarvelin-${PROJECT_VERSION}-setup.exe)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/tarvelin.nsi.in
     ${CMAKE_BINARY_DIR}/installer/tarvelin.nsi @ONLY)
-  add_custom_command(OUTPUT ${TARVELIN_STRIPPED_EXE}
-    COMMAND ${CMAKE_STRIP} --strip-all -o ${TARVELIN_STRIPPED_EXE} $<TARGET_FILE:tarvelin>
-    DEPENDS tarvelin VERBATIM)
   add_custom_command(OUTPUT ${TARVELIN_INSTALLER}
     COMMAND ${TARVELIN_MAKENSIS} -V2 ${CMAKE_BINARY_DIR}/installer/tarvelin.nsi
-    DEPENDS ${TARVELIN_STRIPPED_EXE} ${CMAKE_BINARY_DIR}/installer/tarvelin.nsi VERBATIM)
+    DEPENDS ${CMAKE_BINARY_DIR}/packages/tarvelin-${PROJECT_VERSION}-win64.zip
+      ${CMAKE_BINARY_DIR}/installer/tarvelin.nsi
+    VERBATIM)
   add_custom_target(tarvelin_installer DEPENDS ${TARVELIN_INSTALLER})
+  add_dependencies(tarvelin_installer portable-zip)
 endif()
