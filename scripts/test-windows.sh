@@ -51,7 +51,7 @@ check_zip() {
   unzip -q "$zip" -d "$unpacked"
   local exe=$unpacked/$folder/tarvelin-cli.exe
   local system='kernel32|advapi32|user32|gdi32|comctl32|comdlg32|uxtheme|shell32|shlwapi|ole32'
-  system+='|oleaut32|ws2_32|setupapi|cfgmgr32|msvcrt'
+  system+='|oleaut32|version|ws2_32|setupapi|cfgmgr32|msvcrt'
   local program imports foreign all_imports=
   for program in tarvelin tarvelin-cli; do
     imports=$(x86_64-w64-mingw32-objdump -p "$unpacked/$folder/$program.exe" |
