@@ -4,7 +4,7 @@
 
 #include "update/ProcedureTexts.h"
 
-// What the wizard says beyond its specified texts, in both languages, UTF-8: why it stays open,
+// What the wizard says beyond its string table, in both languages, UTF-8: why it stays open,
 // why a port is refused, where the log is and where the firmware files are.
 enum class GuidanceText {
     CloseRefusedIdentifying,  // close request while the identification runs

@@ -1,4 +1,4 @@
-// What the wizard says beyond its specified texts: a sign of life while the procedure waits,
+// What the wizard says beyond its string table: a sign of life while the procedure waits,
 // why it stays open while a worker runs, the log inside the wizard when the desktop cannot
 // open it.
 #include <QApplication>
