@@ -56,6 +56,10 @@ struct SerialPortDetails {
 // explained. A legacy ttyS node without a UART behind it is left out.
 std::vector<SerialPortDetails> ListSerialPortDetails();
 
+// The system's half of both lists: every serial port it knows, in COM order; `describe` is
+// false for the wizard, which needs only the numbers.
+std::vector<SerialPortDetails> WalkSerialPorts(bool describe);
+
 // Why the transport would refuse `port` now, as its open reports it: the refused open, or
 // another program that holds the port; kind None for a usable port.
 OpenFailure PortOpenFailure(const SerialPortDetails& port);

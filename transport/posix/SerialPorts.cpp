@@ -121,10 +121,7 @@ std::string ResolveComPort(int number) {
     return BuiltInDevice(number);
 }
 
-namespace {
-
-// The walk both lists share; `describe` is false for the wizard, which needs only the numbers.
-std::vector<SerialPortDetails> WalkPorts(bool describe) {
+std::vector<SerialPortDetails> WalkSerialPorts(bool describe) {
     std::vector<SerialPortDetails> ports;
     for (int number = kFirstComPort; number <= kLastComPort; ++number) {
         SerialPortDetails port;
@@ -151,22 +148,6 @@ std::vector<SerialPortDetails> WalkPorts(bool describe) {
         ports.push_back(std::move(port));
     }
     return ports;
-}
-
-}  // namespace
-
-std::vector<int> ListSerialPorts() {
-    std::vector<int> numbers;
-    for (const SerialPortDetails& port : WalkPorts(false)) {
-        if (port.opens) {
-            numbers.push_back(port.comNumber);
-        }
-    }
-    return numbers;
-}
-
-std::vector<SerialPortDetails> ListSerialPortDetails() {
-    return WalkPorts(true);
 }
 
 OpenFailure PortOpenFailure(const SerialPortDetails& port) {

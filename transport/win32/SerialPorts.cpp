@@ -162,7 +162,9 @@ PortKind ProbePort(const std::string& device, int& openError) {
     return serial ? PortKind::Usable : PortKind::NotAPort;
 }
 
-std::vector<SerialPortDetails> WalkPorts(bool describe) {
+}  // namespace
+
+std::vector<SerialPortDetails> WalkSerialPorts(bool describe) {
     std::map<int, SerialPortDetails> found;
     AddDevices(kPortsClass, 0, describe, found);
     AddDevices(kComPortInterface, DIGCF_DEVICEINTERFACE, describe, found);
@@ -190,28 +192,12 @@ std::vector<SerialPortDetails> WalkPorts(bool describe) {
     return ports;
 }
 
-}  // namespace
-
 std::string PortsFolder() {
     return "";  // COMn is always \\.\COMn on Windows
 }
 
 std::string ResolveComPort(int number) {
     return number >= 1 ? "\\\\.\\COM" + std::to_string(number) : "";
-}
-
-std::vector<int> ListSerialPorts() {
-    std::vector<int> numbers;
-    for (const SerialPortDetails& port : WalkPorts(false)) {
-        if (port.opens) {
-            numbers.push_back(port.comNumber);
-        }
-    }
-    return numbers;
-}
-
-std::vector<SerialPortDetails> ListSerialPortDetails() {
-    return WalkPorts(true);
 }
 
 OpenFailure PortOpenFailure(const SerialPortDetails& port) {
