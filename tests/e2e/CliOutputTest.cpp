@@ -234,7 +234,7 @@ TEST(CliJson, DeviceTextWithHighBytesStaysValid) {
                         files.Path() + "id.log", "--lang", "en", mode});
         ASSERT_EQ(cli.Wait(), 0) << cli.Err();
         for (const std::string& line : Lines(cli.Out())) {
-            EXPECT_NO_THROW((void)nlohmann::json::parse(line)) << line;
+            EXPECT_TRUE(nlohmann::json::accept(line)) << line;
         }
         const nlohmann::json json = LastJson(cli.Out());
         EXPECT_EQ(json["currentVersion"], "2\xC3\xA9\xEF\xBF\xBD") << cli.Out();

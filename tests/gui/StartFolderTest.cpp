@@ -64,7 +64,7 @@ private slots:
         QVERIFY(!HoldsCoderFirmware(GetProgramDirectory()));
         FirmwareFolder first(true, true);
         FirmwareFolder second(true, false);
-        Chooser chooser{QString::fromStdString(first.Path())};
+        Chooser chooser{QString::fromStdString(first.Path()), 0, {}, {}};
         {
             const auto sheet = CTarvelin::CreateSheet({});
             QVERIFY(sheet != nullptr);
@@ -107,7 +107,7 @@ private slots:
 
     void chosenFolderWithoutDspAsksBox208() {
         FirmwareFolder folder(false, false);
-        Chooser chooser{QString::fromStdString(folder.Path())};
+        Chooser chooser{QString::fromStdString(folder.Path()), 0, {}, {}};
         const auto sheet = CTarvelin::CreateSheet({});
         sheet->SetFolderChooser(chooser.Function());
         MessageBoxAnswerer answerer(QMessageBox::Ok);

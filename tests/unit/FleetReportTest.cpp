@@ -189,7 +189,7 @@ TEST(FleetEvents, CurrentMeansTheSameVersionToFlash) {
 
     // A coder in its BIOS runs no firmware, even when its BIOS version reads as the version to
     // flash; older children named the BIOS version as the current one.
-    for (const std::string& bios :
+    for (const char* bios :
          {R"({"event":"identified","outcome":21,"currentVersion":null,"biosVersion":"2.16",)"
           R"("biosRunning":true,"versionToFlash":"2.16","mayUpdate":true})",
           R"({"event":"identified","outcome":3,"currentVersion":"2.16","biosVersion":"2.16",)"
